@@ -1,0 +1,48 @@
+#include "matrice.h"
+
+#include "fichiers.h"
+
+int matriceDecod(const char *nom, double *init, char *str)
+{
+    int l = 0;
+    str[0] = '\0';
+    FILE *pf = ouvrirFichier(nom, "r");
+    if (pf == nullptr)
+        return RES_INTROUVABLE;
+
+    // Past 32 digits the answer is already known: stop there, so that a huge
+    // file never overruns the caller's buffer.
+    int n = 0;
+    int c;
+    while (n <= NB_CHIFFRES && (c = getc(pf)) != EOF) {
+        if (c == '0' || c == '1') {
+            if (n < NB_CHIFFRES)
+                str[n] = static_cast<char>(c);
+            ++n;
+        }
+    }
+    const bool lu = !ferror(pf);
+    if (fclose(pf) != 0 || !lu)
+        return RES_INTROUVABLE;
+    if (n != NB_CHIFFRES)
+        return RES_NB_CHIFFRES;
+    str[NB_CHIFFRES] = '\0';
+
+    for (int i = 0; i < 4; ++i) {
+        int valid = 0;
+        for (double j = 0.0; j < 8.0 && valid == 0; j += 1.0) {
+            const int col = static_cast<int>(j);
+            if (str[8 * i + col] == '1') {
+                int verif = 0;
+                for (int r = 0; r < 4; ++r)
+                    verif += str[8 * r + col] - '0';
+                if (verif == 1) {
+                    init[i] = j;
+                    valid = 1;
+                    ++l;
+                }
+            }
+        }
+    }
+    return l == 4 ? RES_OK : RES_IDENTITE;
+}
