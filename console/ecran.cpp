@@ -1,0 +1,72 @@
+#include "ecran.h"
+
+#include <cstdio>
+#ifdef _WIN32
+#include <cstdlib>
+#else
+#include <ctime>
+#include <unistd.h>
+#endif
+
+// Whatever was printed must stand on the screen before the effect.
+#ifdef _WIN32
+
+// The console's own commands; the command line is in the console's code
+// page, hence the single byte for the accent.
+void effacer()
+{
+    fflush(stdout);
+    (void)system("cls");
+}
+
+void ligneHeure(int quelle)
+{
+    static const char *const commandes[] = {
+        "echo Debut du cryptage %date% %time%",
+        "echo Fin du cryptage %date% %time%",
+        "echo Debut du d\xE9"
+        "cryptage %date% %time%",
+        "echo Fin du d\xE9"
+        "cryptage %date% %time%",
+    };
+    fflush(stdout);
+    (void)system(commandes[quelle]);
+}
+
+#else
+
+void effacer()
+{
+    fflush(stdout);
+    // Through a pipe or into a file, a form feed still marks the clear.
+    if (isatty(STDOUT_FILENO))
+        fputs("\x1b[H\x1b[2J", stdout);
+    else
+        fputc('\f', stdout);
+    fflush(stdout);
+}
+
+void ligneHeure(int quelle)
+{
+    // UTF-8, as terminals expect here.
+    static const char *const libelles[] = {
+        "Debut du cryptage",
+        "Fin du cryptage",
+        "Debut du d\xC3\xA9"
+        "cryptage",
+        "Fin du d\xC3\xA9"
+        "cryptage",
+    };
+    fflush(stdout);
+    struct timespec ts;
+    struct tm t;
+    if (clock_gettime(CLOCK_REALTIME, &ts) != 0 || localtime_r(&ts.tv_sec, &t) == nullptr) {
+        printf("%s\n", libelles[quelle]);
+    } else {
+        printf("%s %02d/%02d/%04d %02d:%02d:%02d,%02d\n", libelles[quelle], t.tm_mday, t.tm_mon + 1,
+               t.tm_year + 1900, t.tm_hour, t.tm_min, t.tm_sec, static_cast<int>(ts.tv_nsec / 10000000));
+    }
+    fflush(stdout);
+}
+
+#endif
