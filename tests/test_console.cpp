@@ -2,8 +2,11 @@
 
 #include <chrono>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
 #include <regex>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -23,6 +26,8 @@ const std::string DEB_D = "Debut du d\u00e9cryptage <H>\n", FIN_D = "Fin du d\u0
 const std::string REFUS = "Nom de fichier refuse: 19 caracteres au plus.\n";
 const std::string DEBUT = F + MATRICE + F + OPERATION;  // a valid matrix, up to the operation question
 
+const std::regex HEURE("\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d,\\d\\d");
+
 std::string introuvable(const std::string &nom) { return "Erreur, fichier " + nom + " introuvable.\n"; }
 
 struct Session {
@@ -40,8 +45,7 @@ Session lancer(const Dossier &d, const std::string &entree, const std::string &a
     const auto debut = std::chrono::steady_clock::now();
     const int brut = system(commande.c_str());
     const std::chrono::duration<double> duree = std::chrono::steady_clock::now() - debut;
-    static const std::regex heure("\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d,\\d\\d");
-    return {std::regex_replace(lire(d / ".sortie"), heure, "<H>"), WIFEXITED(brut) ? WEXITSTATUS(brut) : -1,
+    return {std::regex_replace(lire(d / ".sortie"), HEURE, "<H>"), WIFEXITED(brut) ? WEXITSTATUS(brut) : -1,
             duree.count()};
 }
 
@@ -164,6 +168,59 @@ TEST(Fin, ReponsesDeFin)
         EXPECT_EQ(s.statut, 0) << reponse;
         EXPECT_EQ(s.sortie.substr(s.sortie.size() - RECOMMENCER.size()), RECOMMENCER) << reponse;
     }
+}
+
+// Under a terminal: what stands on the screen after each clear.
+TEST(Terminal, CeQuiResteApresChaqueEffacement)
+{
+    Atelier d;
+    struct termios t = {};
+    t.c_iflag = ICRNL;
+    t.c_oflag = OPOST | ONLCR;
+    t.c_cflag = CS8 | CREAD;
+    t.c_lflag = ICANON | ISIG;  // no echo: only the program's output comes back
+    t.c_cc[VEOF] = 4;
+    int maitre = -1;
+    const pid_t pid = forkpty(&maitre, nullptr, &t, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (chdir(d.chemin.c_str()) == 0)
+            execl(G4CRYPT, "g4crypt", static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    const std::string entree = "absent\ng4\n9\n1\nabsent\ncode\nclair\ncode\n2\n";
+    ASSERT_EQ(write(maitre, entree.data(), entree.size()), static_cast<ssize_t>(entree.size()));
+    std::string ecran;
+    char tampon[4096];
+    struct pollfd p = {maitre, POLLIN, 0};
+    ssize_t n = 0;
+    while (poll(&p, 1, 5000) > 0 && (n = read(maitre, tampon, sizeof tampon)) > 0)
+        ecran.append(tampon, static_cast<size_t>(n));
+    close(maitre);
+    int statut = 0;
+    waitpid(pid, &statut, 0);
+    EXPECT_TRUE(WIFEXITED(statut) && WEXITSTATUS(statut) == 0);
+
+    ecran = std::regex_replace(ecran, std::regex("\r"), "");
+    EXPECT_EQ(ecran.find('\f'), std::string::npos);
+    std::vector<std::string> pages;
+    const std::string efface = "\x1b[H\x1b[2J";
+    for (size_t debut = 0, fin; debut <= ecran.size(); debut = fin + efface.size()) {
+        fin = std::min(ecran.find(efface, debut), ecran.size());
+        pages.push_back(std::regex_replace(ecran.substr(debut, fin - debut), HEURE, "<H>"));
+    }
+    const std::string cryptage = "Cryptage:\n" + A_CRYPTER + "\n" + CRYPTE + "\n" + DEB_C;
+    const std::vector<std::string> attendu = {"",
+                                              MATRICE,
+                                              "Ce fichier n'existe pas.\n" + MATRICE,
+                                              OPERATION + "9",
+                                              "",
+                                              OPERATION + "1",
+                                              "",
+                                              cryptage,
+                                              introuvable("absent") + cryptage + FIN_C,
+                                              RECOMMENCER};
+    EXPECT_EQ(pages, attendu);
 }
 
 }  // namespace
