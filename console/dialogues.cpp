@@ -47,7 +47,8 @@ int dialogueCrypt(char *acrypt, char *crypt, const char *str, int *verif2)
 {
     effacer();
     do {
-        if (demanderNom("Cryptage:\n" Q_A_CRYPTER, acrypt) == SAISIE_FIN || demanderNom("\n" Q_CRYPTE, crypt) == SAISIE_FIN)
+        if (demanderNom("Cryptage:\n" Q_A_CRYPTER, acrypt) == SAISIE_FIN ||
+            demanderNom("\n" Q_CRYPTE, crypt) == SAISIE_FIN)
             return SAISIE_FIN;
         printf("\n");
         ligneHeure(DEBUT_CRYPTAGE);

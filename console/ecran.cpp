@@ -63,8 +63,8 @@ void ligneHeure(int quelle)
     if (clock_gettime(CLOCK_REALTIME, &ts) != 0 || localtime_r(&ts.tv_sec, &t) == nullptr) {
         printf("%s\n", libelles[quelle]);
     } else {
-        printf("%s %02d/%02d/%04d %02d:%02d:%02d,%02d\n", libelles[quelle], t.tm_mday, t.tm_mon + 1,
-               t.tm_year + 1900, t.tm_hour, t.tm_min, t.tm_sec, static_cast<int>(ts.tv_nsec / 10000000));
+        printf("%s %02d/%02d/%04d %02d:%02d:%02d,%02d\n", libelles[quelle], t.tm_mday, t.tm_mon + 1, t.tm_year + 1900,
+               t.tm_hour, t.tm_min, t.tm_sec, static_cast<int>(ts.tv_nsec / 10000000));
     }
     fflush(stdout);
 }

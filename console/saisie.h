@@ -4,8 +4,8 @@
 // Results of reading one answer from standard input.
 enum {
     SAISIE_OK = 0,
-    SAISIE_FIN = -1,   // end of input: the program stops
-    SAISIE_REFUS = 1   // a word consumed whole but not taken
+    SAISIE_FIN = -1,  // end of input: the program stops
+    SAISIE_REFUS = 1  // a word consumed whole but not taken
 };
 
 // A file name buffer: 19 characters and the terminator.

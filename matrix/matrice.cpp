@@ -30,7 +30,8 @@ int matriceDecod(const char *nom, double *init, char *str)
 
     for (int i = 0; i < 4; ++i) {
         int valid = 0;
-        for (double j = 0.0; j < 8.0 && valid == 0; j += 1.0) {
+        // Whole numbers below 8 are exact in a double.
+        for (double j = 0.0; j < 8.0 && valid == 0; j += 1.0) {  // NOLINT(cert-flp30-c)
             const int col = static_cast<int>(j);
             if (str[8 * i + col] == '1') {
                 int verif = 0;

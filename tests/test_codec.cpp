@@ -116,8 +116,14 @@ TEST(Codec, Tailles)
 
 // Each file transformation, with the same checks.
 using Operation = int (*)(const char *, const char *, const Matrice &);
-int opCrypt(const char *a, const char *b, const Matrice &m) { return cryptfich(a, b, m.str); }
-int opDcrypt(const char *a, const char *b, const Matrice &m) { return dcryptfich(a, b, m.init); }
+int opCrypt(const char *a, const char *b, const Matrice &m)
+{
+    return cryptfich(a, b, m.str);
+}
+int opDcrypt(const char *a, const char *b, const Matrice &m)
+{
+    return dcryptfich(a, b, m.init);
+}
 
 class Fichiers : public testing::TestWithParam<Operation> {
 protected:

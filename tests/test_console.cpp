@@ -28,7 +28,10 @@ const std::string DEBUT = F + MATRICE + F + OPERATION;  // a valid matrix, up to
 
 const std::regex HEURE("\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d,\\d\\d");
 
-std::string introuvable(const std::string &nom) { return "Erreur, fichier " + nom + " introuvable.\n"; }
+std::string introuvable(const std::string &nom)
+{
+    return "Erreur, fichier " + nom + " introuvable.\n";
+}
 
 struct Session {
     std::string sortie;
@@ -85,9 +88,10 @@ const CasSession SESSIONS[] = {
     {"chiffres_puis_mot", "g4 1clair\ncode 2",
      DEBUT + "1" + F + F + "Cryptage:\n" + A_CRYPTER + "\n" + CRYPTE + "\n" + DEB_C + FIN_C + F + RECOMMENCER},
     {"recommencer_repart_a_zero", "g4 1 clair code 1 g4 3 clair code d x",
-     DEBUT + "1" + F + F + "Cryptage:\n" + A_CRYPTER + "\n" + CRYPTE + "\n" + DEB_C + FIN_C + F + RECOMMENCER +
-         DEBUT + "3" + F + F + "Cryptage&Decryptage:\n" + A_CRYPTER + CRYPTE + DEB_C + FIN_C + "\n" + DECRYPTE +
-         DEB_D + FIN_D + F + RECOMMENCER, D_CLAIR},
+     DEBUT + "1" + F + F + "Cryptage:\n" + A_CRYPTER + "\n" + CRYPTE + "\n" + DEB_C + FIN_C + F + RECOMMENCER + DEBUT +
+         "3" + F + F + "Cryptage&Decryptage:\n" + A_CRYPTER + CRYPTE + DEB_C + FIN_C + "\n" + DECRYPTE + DEB_D + FIN_D +
+         F + RECOMMENCER,
+     D_CLAIR},
     {"noms_trop_longs_refuses_en_entier", "g4xxxxxxxxxxxxxxxxxx g4 1 clair 12345678901234567890 c234567890123456789 2",
      F + MATRICE + REFUS + MATRICE + F + OPERATION + "1" + F + F + "Cryptage:\n" + A_CRYPTER + "\n" + CRYPTE + REFUS +
          "\n" + CRYPTE + "\n" + DEB_C + FIN_C + F + RECOMMENCER},
@@ -96,21 +100,27 @@ const CasSession SESSIONS[] = {
          "Cryptage:\n" + A_CRYPTER + "\n" + CRYPTE + "\n" + DEB_C + FIN_C + F + RECOMMENCER},
     {"decryptage_absent_puis_retrouve", "g4 2 absent d code d 2",
      DEBUT + "2" + F + F + A_DECRYPTER + DECRYPTE + DEB_D + F + introuvable("absent") + A_DECRYPTER + DECRYPTE + DEB_D +
-         FIN_D + F + RECOMMENCER, D_ANCIEN},
+         FIN_D + F + RECOMMENCER,
+     D_ANCIEN},
     {"combine_source_absente_sans_ancien", "g4 3 absent nouveau d clair nouveau d 2",
      DEBUT + "3" + F + F + "Cryptage&Decryptage:\n" + A_CRYPTER + CRYPTE + DEB_C + F + introuvable("absent") + "\n" +
-         DECRYPTE + DEB_D + F + introuvable("nouveau") + "Cryptage&Decryptage:\n" + A_CRYPTER + CRYPTE + DEB_C +
-         FIN_C + "\n" + DECRYPTE + DEB_D + FIN_D + F + RECOMMENCER, D_CLAIR},
+         DECRYPTE + DEB_D + F + introuvable("nouveau") + "Cryptage&Decryptage:\n" + A_CRYPTER + CRYPTE + DEB_C + FIN_C +
+         "\n" + DECRYPTE + DEB_D + FIN_D + F + RECOMMENCER,
+     D_CLAIR},
     {"combine_source_absente_ancien_decrypte", "g4 3 absent code d 2",
      DEBUT + "3" + F + F + "Cryptage&Decryptage:\n" + A_CRYPTER + CRYPTE + DEB_C + F + introuvable("absent") + "\n" +
-         DECRYPTE + DEB_D + FIN_D + F + RECOMMENCER, D_ANCIEN},
+         DECRYPTE + DEB_D + FIN_D + F + RECOMMENCER,
+     D_ANCIEN},
     {"destination_egale_source", "g4 1 clair ./clair clair code 2",
      DEBUT + "1" + F + F + "Cryptage:\n" + A_CRYPTER + "\n" + CRYPTE + "\n" + DEB_C + F +
          "Erreur, fichier ./clair identique au fichier source.\n" + "Cryptage:\n" + A_CRYPTER + "\n" + CRYPTE + "\n" +
          DEB_C + FIN_C + F + RECOMMENCER},
 };
 
-void PrintTo(const CasSession &c, std::ostream *os) { *os << c.nom; }
+void PrintTo(const CasSession &c, std::ostream *os)
+{
+    *os << c.nom;
+}
 
 class Sessions : public testing::TestWithParam<CasSession> {};
 
@@ -210,16 +220,9 @@ TEST(Terminal, CeQuiResteApresChaqueEffacement)
         pages.push_back(std::regex_replace(ecran.substr(debut, fin - debut), HEURE, "<H>"));
     }
     const std::string cryptage = "Cryptage:\n" + A_CRYPTER + "\n" + CRYPTE + "\n" + DEB_C;
-    const std::vector<std::string> attendu = {"",
-                                              MATRICE,
-                                              "Ce fichier n'existe pas.\n" + MATRICE,
-                                              OPERATION + "9",
-                                              "",
-                                              OPERATION + "1",
-                                              "",
-                                              cryptage,
-                                              introuvable("absent") + cryptage + FIN_C,
-                                              RECOMMENCER};
+    const std::vector<std::string> attendu = {
+        "", MATRICE,  "Ce fichier n'existe pas.\n" + MATRICE,   OPERATION + "9", "", OPERATION + "1",
+        "", cryptage, introuvable("absent") + cryptage + FIN_C, RECOMMENCER};
     EXPECT_EQ(pages, attendu);
 }
 

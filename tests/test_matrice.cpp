@@ -1,8 +1,8 @@
 #include "matrice.h"
 #include "outils.h"
 
-#include <gtest/gtest.h>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 namespace {
@@ -30,7 +30,10 @@ const CasMatrice CAS[] = {
     {"lignes_egales", "10001110\n10001110\n00101011\n00010111\n", 3, {}},
 };
 
-void PrintTo(const CasMatrice &c, std::ostream *os) { *os << c.nom; }
+void PrintTo(const CasMatrice &c, std::ostream *os)
+{
+    *os << c.nom;
+}
 
 class Matrice : public testing::TestWithParam<CasMatrice> {};
 
