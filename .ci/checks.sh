@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks beyond the unit tests: checks.sh NAME SOURCE_DIR BUILD_DIR.
-# A missing tool skips the check (77), except under CI where it fails.
+# A missing tool skips the check (exit 4), except under CI where it fails.
 set -euo pipefail
 quoi=$1 src=$2 build=$3
 
@@ -8,7 +8,7 @@ besoin() {
   for outil in "$@"; do
     if ! command -v "$outil" >/dev/null 2>&1; then
       echo "$outil not found"
-      [ -n "${CI:-}" ] && exit 1 || exit 77
+      [ -n "${CI:-}" ] && exit 1 || exit 4
     fi
   done
 }
@@ -25,8 +25,8 @@ fuzz)
   for cible in matrice dcrypt aller_retour; do
     travail=$dir/corpus_$cible
     rm -rf "$travail" && mkdir -p "$travail"
-    TMPDIR=$travail "$dir/tests/fuzz/fuzz_$cible" -max_total_time="${G4_FUZZ_SECONDES:-30}" -print_final_stats=1 \
-      "$travail" "$src/tests/fuzz/corpus/$cible" 2>&1 | tail -n 40
+    TMPDIR=$travail "$dir/tests/fuzz/fuzz_$cible" -max_total_time="${G4_FUZZ_SECONDES:-30}" -error_exitcode=1 \
+      -print_final_stats=1 -artifact_prefix="$travail/" "$travail" "$src/tests/fuzz/corpus/$cible" 2>&1 | tail -n 40
     rm -f "$travail"/g4fuzz.*
   done
   ;;
@@ -47,7 +47,7 @@ cppcheck)
   ;;
 format)
   besoin clang-format
-  clang-format --dry-run --Werror "${code[@]}" tests/*.cpp tests/*.h tests/fuzz/*.cpp tests/fuzz/*.h bench/*.cpp
+  clang-format --dry-run --Werror "${code[@]}" tests/*.cpp tests/*.h tests/fuzz/*.cpp bench/*.cpp
   ;;
 *)
   echo "unknown check: $quoi" >&2

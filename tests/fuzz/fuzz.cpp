@@ -1,0 +1,73 @@
+// The fuzz targets, one per value of CIBLE: 1 the matrix reader, 2 the
+// decoder, 3 encoding then decoding with any valid matrix.
+#include "../outils.h"
+#include "matrice.h"
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+std::string fichier(const char *nom)
+{
+    static const char *const tmp = getenv("TMPDIR");
+    return std::string(tmp != nullptr ? tmp : "/tmp") + "/g4fuzz." + std::to_string(getpid()) + nom;
+}
+
+void verifier(bool ok, const char *quoi)
+{
+    if (!ok) {
+        fprintf(stderr, "failed: %s\n", quoi);
+        abort();
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const std::string entree(reinterpret_cast<const char *>(data), size),
+        mat = fichier(".mat"), src = fichier(".src"), code = fichier(".code"), retour = fichier(".retour");
+    double init[4] = {static_cast<double>(size % 8), 3, 6, 1};
+#if CIBLE == 1
+    // Any file: 0, 2 or 3, and on 0 every position is a true identity column.
+    ecrire(mat, entree);
+    char str[TAILLE_STR];
+    const int res = matriceDecod(mat.c_str(), init, str);
+    verifier(res == 0 || res == 2 || res == 3, "result");
+    for (int r = 0; res == 0 && r < 4; ++r) {
+        const int col = static_cast<int>(init[r]);
+        verifier(col >= 0 && col < 8 && init[r] == col, "position");
+        for (int autre = 0; autre < 4; ++autre)
+            verifier(str[8 * autre + col] == (autre == r ? '1' : '0'), "identity column");
+    }
+#elif CIBLE == 2
+    ecrire(code, entree);
+    verifier(dcryptfich(code.c_str(), retour.c_str(), init) == 0, "result");
+    verifier(lire(retour).size() == size / 2, "half the length");
+#else
+    // The first 4 bytes are the matrix bits, the fifth places its identity
+    // columns, the rest is the file.
+    if (size < 5)
+        return 0;
+    std::string lignes(32, '0');
+    for (int i = 0; i < 32; ++i)
+        lignes[i] = (data[i / 8] >> (7 - i % 8)) & 1 ? '1' : '0';
+    int libres[8] = {0, 1, 2, 3, 4, 5, 6, 7}, nLibres = 8, choix = data[4];
+    for (int r = 0; r < 4; ++r) {
+        const int k = choix % nLibres, col = libres[k];
+        choix /= nLibres;
+        libres[k] = libres[--nLibres];
+        for (int autre = 0; autre < 4; ++autre)
+            lignes[8 * autre + col] = autre == r ? '1' : '0';
+    }
+    ecrire(mat, lignes);
+    ecrire(src, entree.substr(5));
+    char str[TAILLE_STR];
+    verifier(matriceDecod(mat.c_str(), init, str) == 0, "valid matrix");
+    verifier(cryptfich(src.c_str(), code.c_str(), str) == 0, "encoding");
+    verifier(dcryptfich(code.c_str(), retour.c_str(), init) == 0, "decoding");
+    verifier(lire(retour) == entree.substr(5), "round trip");
+#endif
+    return 0;
+}
