@@ -133,6 +133,7 @@ TEST_P(Fichiers, RefusSansRienDetruire)
         {source, d / "pas_de_dossier/dst", RES_DESTINATION},
         {source, d.chemin.string(), RES_DESTINATION},
         {source, "/dev/full", RES_ECRITURE},
+        {"/proc/self/mem", d / "lu", RES_LECTURE},  // a plain file whose first read fails
     };
     const Matrice m(G1);
     for (const auto &c : cas) {

@@ -59,11 +59,12 @@ TEST_P(Matrice, ResultatEtPositions)
 INSTANTIATE_TEST_SUITE_P(Cas, Matrice, testing::ValuesIn(CAS),
                          [](const testing::TestParamInfo<CasMatrice> &i) { return std::string(i.param.nom); });
 
-TEST(MatriceIllisible, AbsentDossierTubeEtPeripheriqueDonnent1)
+TEST(MatriceIllisible, AbsentDossierTubePeripheriqueOuLectureEnErreurDonnent1)
 {
     Dossier d;
     ASSERT_EQ(mkfifo((d / "tube").c_str(), 0600), 0);
-    for (const std::string &nom : {d / "absent", d.chemin.string(), d / "tube", std::string("/dev/zero")}) {
+    for (const std::string &nom :
+         {d / "absent", d.chemin.string(), d / "tube", std::string("/dev/zero"), std::string("/proc/self/mem")}) {
         char str[TAILLE_STR] = "x";
         double init[4] = {-1, -1, -1, -1};
         EXPECT_EQ(matriceDecod(nom.c_str(), init, str), 1) << nom;
