@@ -30,6 +30,12 @@ fuzz)
     rm -f "$travail"/g4fuzz.*
   done
   ;;
+clang)
+  besoin clang++
+  cmake -S "$src" -B "$build/clang" -DCMAKE_CXX_COMPILER=clang++ -DG4_WERROR=ON >/dev/null
+  cmake --build "$build/clang" -j2
+  ctest --test-dir "$build/clang" -LE check --output-on-failure
+  ;;
 windows)
   besoin x86_64-w64-mingw32-g++
   cmake -S "$src" -B "$build/windows" -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_CXX_COMPILER=x86_64-w64-mingw32-g++ \

@@ -6,12 +6,12 @@
 
 #include <cstdio>
 
-namespace {
-
 // Macros, so that the headings join them as literals.
 #define Q_A_CRYPTER "Quel est le nom du fichier a crypter se trouvant dans le dossier que cet exe?"
 #define Q_CRYPTE "Quel sera le nom du fichier une fois crypter?"
 #define Q_DECRYPTE "Quel sera le nom du fichier une fois decrypter?"
+
+namespace {
 
 // Shows the outcome of one encoder or decoder call: the end line on
 // success, otherwise the message of the failure on a cleared screen.
