@@ -21,12 +21,12 @@ int matriceDecod(const char *nom, double *init, char *str)
             ++n;
         }
     }
+    str[n < NB_CHIFFRES ? n : NB_CHIFFRES] = '\0';
     const bool lu = !ferror(pf);
     if (fclose(pf) != 0 || !lu)
         return RES_INTROUVABLE;
     if (n != NB_CHIFFRES)
         return RES_NB_CHIFFRES;
-    str[NB_CHIFFRES] = '\0';
 
     for (int i = 0; i < 4; ++i) {
         int valid = 0;

@@ -81,6 +81,7 @@ TEST(MatriceEnorme, UnMillionDeChiffresRestentDansLeTampon)
     memset(str, 'Z', sizeof str);
     double init[4];
     EXPECT_EQ(matriceDecod((d / "m").c_str(), init, str), 2);
+    EXPECT_EQ(strlen(str), 32u);
     EXPECT_EQ(std::string(str + TAILLE_STR, 8), std::string(8, 'Z'));
 }
 
