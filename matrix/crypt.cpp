@@ -1,5 +1,6 @@
 #include "fichiers.h"
 #include "matrice.h"
+#include "vecteur.h"
 
 #include <cstring>
 
@@ -31,6 +32,23 @@ int decToInt(const char *partMat, int deb, int tailleMat)
     return total;
 }
 
+namespace {
+
+// The tables of one call: the code byte of each half, then the two code
+// bytes of each source byte.
+enum { TABLES_CRYPT = 16 + 2 * 256 };
+
+size_t crypterBloc(const unsigned char *tables, const unsigned char *src, size_t n, unsigned char *dst)
+{
+    const unsigned char *paire = tables + 16;
+    const size_t fait = cheminVecteur() ? crypterVecteur(tables, src, n, dst) : 0;
+    for (size_t i = fait; i < n; ++i)
+        memcpy(dst + 2 * i, paire + 2 * size_t{src[i]}, 2);
+    return 2 * n;
+}
+
+}  // namespace
+
 int cryptfich(const char *nomA, const char *nomC, const char *str)
 {
     char M[4][9] = {};
@@ -39,26 +57,18 @@ int cryptfich(const char *nomA, const char *nomC, const char *str)
 
     // The code byte of each of the 16 possible halves, computed once: row r
     // takes part when the half's bit of weight 8 >> r is set.
-    unsigned char code[16];
+    unsigned char tables[TABLES_CRYPT];
     for (int h = 0; h < 16; ++h) {
         char tmp[9] = "00000000";
         for (int r = 0; r < 4; ++r)
             if (h & (8 >> r))
                 fusioChain(tmp, M[r], 9);
-        code[h] = static_cast<unsigned char>(decToInt(tmp, 0, 8));
+        tables[h] = static_cast<unsigned char>(decToInt(tmp, 0, 8));
     }
-
-    FILE *pf = nullptr;
-    FILE *pf2 = nullptr;
-    int res = ouvrirFlux(nomA, nomC, &pf, &pf2);
-    if (res != RES_OK)
-        return res;
-    int tmpc;
-    while ((tmpc = lireOctet(pf)) != EOF) {
-        if (ecrireOctet(code[tmpc >> 4], pf2) == EOF || ecrireOctet(code[tmpc & 0x0F], pf2) == EOF) {
-            res = RES_ECRITURE;
-            break;
-        }
+    // Code byte 2n holds the high half of source byte n, 2n + 1 its low half.
+    for (int b = 0; b < 256; ++b) {
+        tables[16 + 2 * b] = tables[b >> 4];
+        tables[16 + 2 * b + 1] = tables[b & 0x0F];
     }
-    return fermerFlux(pf, pf2, res);
+    return transformerFichier(nomA, nomC, TAILLE_BLOC, crypterBloc, tables);
 }

@@ -1,7 +1,31 @@
 #include "fichiers.h"
 #include "matrice.h"
+#include "vecteur.h"
 
 #include <cmath>
+
+namespace {
+
+// demi[b]: the half carried by the code byte b.
+size_t dcrypterBloc(const unsigned char *demi, const unsigned char *src, size_t n, unsigned char *dst)
+{
+    // Reads are whole blocks of an even size but for the last one, so a lone
+    // byte can only be the file's last, and it is dropped.
+    const size_t paires = n / 2;
+    size_t fait = 0;
+    if (cheminVecteur()) {
+        // A code byte's half is the OR of what its two nibbles carry.
+        unsigned char demiHaut[16];
+        for (int i = 0; i < 16; ++i)
+            demiHaut[i] = demi[i << 4];
+        fait = dcrypterVecteur(demiHaut, demi, src, paires, dst);
+    }
+    for (size_t i = fait; i < paires; ++i)
+        dst[i] = static_cast<unsigned char>(demi[src[2 * i]] << 4 | demi[src[2 * i + 1]]);
+    return paires;
+}
+
+}  // namespace
 
 int dcryptfich(const char *nomA, const char *nomD, const double *init)
 {
@@ -10,8 +34,7 @@ int dcryptfich(const char *nomA, const char *nomD, const double *init)
         const double p = init[r];
         masque[r] = (p >= 0.0 && p <= 7.0) ? static_cast<unsigned char>(pow(2.0, 7.0 - p)) : 0;
     }
-    // The half carried by each possible code byte: the bit at row r's
-    // identity column is the half's bit of weight 8 >> r.
+    // The bit at row r's identity column is the half's bit of weight 8 >> r.
     unsigned char demi[256];
     for (int b = 0; b < 256; ++b) {
         int v = 0;
@@ -20,20 +43,5 @@ int dcryptfich(const char *nomA, const char *nomD, const double *init)
                 v |= 8 >> r;
         demi[b] = static_cast<unsigned char>(v);
     }
-
-    FILE *pf = nullptr;
-    FILE *pf2 = nullptr;
-    int res = ouvrirFlux(nomA, nomD, &pf, &pf2);
-    if (res != RES_OK)
-        return res;
-    // Code bytes go in pairs, high half first; a lone last byte is dropped.
-    int haut;
-    int bas;
-    while ((haut = lireOctet(pf)) != EOF && (bas = lireOctet(pf)) != EOF) {
-        if (ecrireOctet(demi[haut] << 4 | demi[bas], pf2) == EOF) {
-            res = RES_ECRITURE;
-            break;
-        }
-    }
-    return fermerFlux(pf, pf2, res);
+    return transformerFichier(nomA, nomD, 2 * TAILLE_BLOC, dcrypterBloc, demi);
 }

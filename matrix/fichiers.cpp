@@ -10,9 +10,9 @@
 
 namespace {
 
-const int TAILLE_TAMPON = 1 << 17;
-char tamponLecture[TAILLE_TAMPON];
-char tamponEcriture[TAILLE_TAMPON];
+// Whole blocks of either direction: 2 * TAILLE_BLOC bytes in and out.
+unsigned char entree[2 * TAILLE_BLOC];
+unsigned char sortie[2 * TAILLE_BLOC];
 
 bool estOrdinaire(const struct stat &st)
 {
@@ -60,6 +60,8 @@ FILE *ouvrirFichier(const char *nom, const char *mode)
     return pf;
 }
 
+namespace {
+
 int ouvrirFlux(const char *nomSrc, const char *nomDst, FILE **pf, FILE **pf2)
 {
     *pf = ouvrirFichier(nomSrc, "rb");
@@ -74,18 +76,36 @@ int ouvrirFlux(const char *nomSrc, const char *nomDst, FILE **pf, FILE **pf2)
         fclose(*pf);
         return RES_DESTINATION;
     }
-    // A refused buffer only costs speed: the stream keeps its own.
-    (void)setvbuf(*pf, tamponLecture, _IOFBF, sizeof tamponLecture);
-    (void)setvbuf(*pf2, tamponEcriture, _IOFBF, sizeof tamponEcriture);
+    // The blocks are large: a stream buffer would only copy them once more.
+    (void)setvbuf(*pf, nullptr, _IONBF, 0);
+    (void)setvbuf(*pf2, nullptr, _IONBF, 0);
     return RES_OK;
 }
 
-int fermerFlux(FILE *pf, FILE *pf2, int res)
+}  // namespace
+
+int transformerFichier(const char *nomSrc, const char *nomDst, size_t lu, FonctionBloc bloc,
+                       const unsigned char *tables)
 {
-    if (res == RES_OK && ferror(pf2))
-        res = RES_ECRITURE;
-    if (res == RES_OK && ferror(pf))
-        res = RES_LECTURE;
+    FILE *pf = nullptr;
+    FILE *pf2 = nullptr;
+    int res = ouvrirFlux(nomSrc, nomDst, &pf, &pf2);
+    if (res != RES_OK)
+        return res;
+    size_t n;
+    do {
+        // fread only comes back short at the end of the file or on an error.
+        n = fread(entree, 1, lu, pf);
+        if (n < lu && ferror(pf)) {
+            res = RES_LECTURE;
+            break;
+        }
+        const size_t ecrit = bloc(tables, entree, n, sortie);
+        if (fwrite(sortie, 1, ecrit, pf2) != ecrit) {
+            res = RES_ECRITURE;
+            break;
+        }
+    } while (n == lu);
     if (fclose(pf2) != 0 && res == RES_OK)
         res = RES_ECRITURE;
     if (fclose(pf) != 0 && res == RES_OK)

@@ -1,5 +1,7 @@
+#include "fichiers.h"
 #include "matrice.h"
 #include "outils.h"
+#include "vecteur.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -64,18 +66,40 @@ TEST(Codec, DecodageSansPlainte)
     EXPECT_EQ(decrypter(Matrice(G1), "\x4D\x17\x4D"), "\x41");  // the lone last half is dropped
 }
 
-TEST(Codec, AllerRetourDeTousLesOctets)
+// Every byte value, at lengths around the vector width and the block size,
+// through the vector path and the forced table path alike.
+TEST(Codec, AllerRetourParLesDeuxChemins)
 {
-    std::string clair;
-    for (int b = 0; b < 256 * 3 + 1; ++b)
-        clair += static_cast<char>(b * 7);
+    const size_t B = TAILLE_BLOC;
+#if defined(__x86_64__) || defined(__i386__)
+    EXPECT_EQ(cheminVecteur(), __builtin_cpu_supports("ssse3") != 0);
+#endif
     for (const char *lignes : {G1, G2, G3}) {
         const Matrice m(lignes);
-        const std::string code = crypter(m, clair);
-        EXPECT_EQ(code.size(), 2 * clair.size()) << lignes;
-        EXPECT_EQ(decrypter(m, code), clair) << lignes;
+        for (const size_t n : {size_t{0}, size_t{1}, size_t{15}, size_t{16}, size_t{17}, size_t{31}, size_t{32},
+                               size_t{33}, B - 1, B, B + 1, 2 * B + 1}) {
+            std::string clair(n, '\0');
+            for (size_t i = 0; i < n; ++i)
+                clair[i] = static_cast<char>(i * 7 + i / 256);
+            std::string code[2], retour[2], impair[2];
+            for (const int chemin : {CHEMIN_AUTO, CHEMIN_TABLE}) {
+                forcerChemin(chemin);
+                code[chemin] = crypter(m, clair);
+                retour[chemin] = decrypter(m, code[chemin]);
+                impair[chemin] = decrypter(m, code[chemin] + '\x4D');  // a lone last byte is dropped
+            }
+            forcerChemin(CHEMIN_AUTO);
+            const std::string ou = std::string(lignes, 8) + " n=" + std::to_string(n);
+            EXPECT_EQ(code[0].size(), 2 * n) << ou;
+            EXPECT_TRUE(code[0] == code[1]) << ou;
+            for (int chemin = 0; chemin < 2; ++chemin) {
+                EXPECT_TRUE(retour[chemin] == clair) << ou << " chemin " << chemin;
+                EXPECT_TRUE(impair[chemin] == clair) << ou << " chemin " << chemin;
+            }
+        }
     }
     // Other rows with the same identity columns decode as well.
+    const std::string clair = "G4\x00\xFF";
     EXPECT_EQ(decrypter(Matrice("10000000 01000000 00100000 00010000"), crypter(Matrice(G1), clair)), clair);
 }
 

@@ -1,0 +1,19 @@
+#ifndef G4CRYPT_VECTEUR_H
+#define G4CRYPT_VECTEUR_H
+
+#include <cstddef>
+
+// Which way the blocks are transformed: the vector path when the processor
+// has it, or the portable tables (forced to compare the two).
+enum { CHEMIN_AUTO = 0, CHEMIN_TABLE = 1 };
+void forcerChemin(int chemin);
+bool cheminVecteur();
+
+// Each does a whole number of 16-lane steps from the start and returns how
+// many bytes (encoding) or pairs (decoding) it did; the caller finishes the
+// rest. 0 where there is no vector unit.
+size_t crypterVecteur(const unsigned char *code, const unsigned char *src, size_t n, unsigned char *dst);
+size_t dcrypterVecteur(const unsigned char *demiHaut, const unsigned char *demiBas, const unsigned char *src,
+                       size_t paires, unsigned char *dst);
+
+#endif
