@@ -4,8 +4,8 @@
 
 #include <sys/stat.h>
 #ifdef _WIN32
-#include <cstdlib>
-#include <cstring>
+#include <io.h>
+#include <windows.h>
 #endif
 
 namespace {
@@ -19,28 +19,40 @@ bool estOrdinaire(const struct stat &st)
     return (st.st_mode & S_IFMT) == S_IFREG;
 }
 
-// Whether the name designates the file already open as pf.
-bool memeFichier(FILE *pf, const char *nomSrc, const char *nomDst)
-{
+// Whether the name designates the file already open as pf: the same file
+// whatever the spelling, links included. A name that does not exist yet
+// cannot be the source.
 #ifdef _WIN32
-    // No inode numbers here: compare the full path names instead.
-    (void)pf;
-    char a[_MAX_PATH];
-    char b[_MAX_PATH];
-    if (_fullpath(a, nomSrc, _MAX_PATH) == nullptr || _fullpath(b, nomDst, _MAX_PATH) == nullptr)
+bool memeFichier(FILE *pf, const char *nomDst)
+{
+    BY_HANDLE_FILE_INFORMATION src;
+    BY_HANDLE_FILE_INFORMATION dst;
+    const HANDLE hSrc = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(pf)));
+    if (hSrc == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(hSrc, &src))
         return true;  // refuse rather than risk the source
-    return _stricmp(a, b) == 0;
+    // No access asked, only the identity; a directory opens too. A name that
+    // cannot be opened even so cannot be opened for writing either.
+    const HANDLE hDst = CreateFileA(nomDst, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (hDst == INVALID_HANDLE_VALUE)
+        return false;
+    const BOOL lu = GetFileInformationByHandle(hDst, &dst);
+    CloseHandle(hDst);
+    return !lu || (src.dwVolumeSerialNumber == dst.dwVolumeSerialNumber && src.nFileIndexHigh == dst.nFileIndexHigh &&
+                   src.nFileIndexLow == dst.nFileIndexLow);
+}
 #else
-    (void)nomSrc;
+bool memeFichier(FILE *pf, const char *nomDst)
+{
     struct stat src;
     struct stat dst;
     if (fstat(fileno(pf), &src) != 0)
         return true;
     if (stat(nomDst, &dst) != 0)
-        return false;  // not there yet, or a dangling link: cannot be the source
+        return false;  // not there yet, or a dangling link
     return src.st_dev == dst.st_dev && src.st_ino == dst.st_ino;
-#endif
 }
+#endif
 
 }  // namespace
 
@@ -67,7 +79,7 @@ int ouvrirFlux(const char *nomSrc, const char *nomDst, FILE **pf, FILE **pf2)
     *pf = ouvrirFichier(nomSrc, "rb");
     if (*pf == nullptr)
         return RES_INTROUVABLE;
-    if (memeFichier(*pf, nomSrc, nomDst)) {
+    if (memeFichier(*pf, nomDst)) {
         fclose(*pf);
         return RES_MEME_FICHIER;
     }

@@ -37,6 +37,10 @@ std::vector<std::string> sessions()
     return noms;
 }
 
+// Set by the Windows check: the same sessions then run through that
+// executable under Wine.
+const char *const exeWindows = getenv("G4_WINDOWS_EXE");
+
 // The output as a transcript: clears marked, times and carriage returns gone.
 std::string transcrire(const std::string &sortie, const std::string &efface)
 {
@@ -50,6 +54,23 @@ std::string transcrire(const std::string &sortie, const std::string &efface)
         }
     static const std::regex heure("\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d,\\d\\d");
     return std::regex_replace(s, heure, "<H>");
+}
+
+// On Windows a clear is whatever cls writes into a pipe (nothing under Wine,
+// a form feed elsewhere), a stamp is the console's own date and time, and
+// the accent is one byte of its code page (Windows-1252 or 850).
+std::string transcrireWindows(std::string sortie)
+{
+    sortie.erase(std::remove_if(sortie.begin(), sortie.end(), [](char c) { return c == '\r' || c == '\f'; }),
+                 sortie.end());
+    std::replace(sortie.begin(), sortie.end(), '\x82', '\xE9');
+    static const std::regex heure("((?:Debut|Fin) du [^ \n]+) [^\n]*");
+    return std::regex_replace(sortie, heure, "$1 <H>");
+}
+
+std::string attenduWindows(const std::string &attendu)
+{
+    return std::regex_replace(std::regex_replace(attendu, std::regex("<efface>"), ""), std::regex("\xC3\xA9"), "\xE9");
 }
 
 // A directory with matrix files, a plain file and an older encrypted file.
@@ -71,12 +92,19 @@ struct Session {
     double secondes;
 };
 
+const std::string LINUX = "timeout 10 " G4CRYPT;
+
+// The program under test: this build, or the Windows one under Wine.
+std::string programme()
+{
+    return exeWindows == nullptr ? LINUX : "timeout 60 wine '" + std::string(exeWindows) + "'";
+}
+
 // Runs the program in the directory with the answers piped in.
-Session parTube(const Dossier &d, const std::string &entree)
+Session parTube(const Dossier &d, const std::string &entree, const std::string &prog = programme())
 {
     ecrire(d / ".entree", entree);
-    const std::string commande =
-        "cd '" + d.chemin.string() + "' && timeout 10 " G4CRYPT " --aide inutile < .entree > .sortie";
+    const std::string commande = "cd '" + d.chemin.string() + "' && " + prog + " --aide inutile < .entree > .sortie";
     const auto debut = std::chrono::steady_clock::now();
     const int brut = system(commande.c_str());
     const std::chrono::duration<double> duree = std::chrono::steady_clock::now() - debut;
@@ -122,7 +150,10 @@ protected:
     {
         const Transcription t = charger(GetParam());
         EXPECT_EQ(s.statut, 0);
-        EXPECT_EQ(transcrire(s.sortie, efface), t.attendu);
+        if (exeWindows == nullptr)
+            EXPECT_EQ(transcrire(s.sortie, efface), t.attendu);
+        else
+            EXPECT_EQ(transcrireWindows(s.sortie), attenduWindows(t.attendu));
         EXPECT_EQ(lire(d / "clair"), d.clair);
         const std::string code = lire(d / "code");
         EXPECT_TRUE(code == "\x4D\x17\x4D\x17" || code.size() == 2 * d.clair.size());
@@ -141,6 +172,8 @@ TEST_P(Sessions, ParUnTube)
 
 TEST_P(Sessions, ParUnTerminal)
 {
+    if (exeWindows != nullptr)
+        GTEST_SKIP() << "Linux build only";
     const Session s = parTerminal(d, charger(GetParam()).entree);
     EXPECT_EQ(s.sortie.find('\f'), std::string::npos);
     verifier(s, "\x1b[H\x1b[2J");
@@ -172,6 +205,43 @@ TEST(Fin, ReponsesQuiTerminent)
         EXPECT_EQ(s.statut, 0) << reponse;
         EXPECT_EQ(s.sortie.substr(s.sortie.size() - 12), "1.oui\n2.non\n") << reponse;
     }
+}
+
+// The same file under other names is refused with the source intact, and
+// names with either slash work.
+TEST(Windows, MemeFichierSousDAutresNoms)
+{
+    if (exeWindows == nullptr)
+        GTEST_SKIP() << "G4_WINDOWS_EXE not set";
+    Atelier d;
+    ASSERT_EQ(link((d / "clair").c_str(), (d / "dur").c_str()), 0);
+    ASSERT_EQ(symlink("clair", (d / "lien").c_str()), 0);
+    for (const std::string nom : {"dur", "lien", "CLAIR", ".\\clair"}) {
+        const Session s = parTube(d, "g4 1 clair " + nom);
+        EXPECT_NE(s.sortie.find("Erreur, fichier " + nom + " identique au fichier source."), std::string::npos) << nom;
+        EXPECT_EQ(lire(d / "clair"), d.clair) << nom;
+    }
+}
+
+// Encrypted files are the same bytes on both platforms and decode on either.
+TEST(Windows, MemesOctetsQueSousLinux)
+{
+    if (exeWindows == nullptr)
+        GTEST_SKIP() << "G4_WINDOWS_EXE not set";
+    Atelier d;
+    std::string gros(600001, '\0');  // a few blocks, and an odd length
+    for (size_t i = 0; i < gros.size(); ++i)
+        gros[i] = static_cast<char>(i * 7 + i / 256);
+    ecrire(d / "gros", gros);
+    std::filesystem::create_directory(d / "sous");
+    EXPECT_EQ(parTube(d, "g4 3 gros sous/w.g4 sous\\w.d 2").statut, 0);
+    EXPECT_EQ(parTube(d, "g4 1 gros l.g4 2", LINUX).statut, 0);
+    EXPECT_EQ(parTube(d, "g4 2 sous/w.g4 l.d 2", LINUX).statut, 0);
+    EXPECT_EQ(parTube(d, "g4 2 l.g4 sous\\w2.d 2").statut, 0);
+    EXPECT_EQ(lire(d / "l.g4").size(), 2 * gros.size());
+    EXPECT_TRUE(lire(d / "sous/w.g4") == lire(d / "l.g4"));
+    for (const char *retour : {"sous/w.d", "l.d", "sous/w2.d"})
+        EXPECT_TRUE(lire(d / retour) == gros) << retour;
 }
 
 }  // namespace
