@@ -13,6 +13,21 @@ besoin() {
   done
 }
 
+# essayer DIR COMMAND...: a combined session on DIR's sample matrix, run in
+# a scratch folder; the round trip must give the matrix file back.
+essayer() {
+  local dossier=$1
+  shift
+  local travail
+  travail=$(mktemp -d)
+  cp "$dossier/g4.txt" "$travail/"
+  (cd "$travail" && printf 'g4.txt 3 g4.txt g4.code g4.retour 2\n' | "$@" >sortie)
+  cmp "$travail/g4.txt" "$travail/g4.retour"
+  LC_ALL=C grep -a -q 'Fin du d.*cryptage' "$travail/sortie"
+  test -s "$dossier/README.md"
+  rm -rf "$travail"
+}
+
 cd "$src"
 code=(main.cpp matrix/*.cpp matrix/*.h console/*.cpp console/*.h)
 case $quoi in
@@ -37,10 +52,33 @@ clang)
   ctest --test-dir "$build/clang" -LE check --output-on-failure
   ;;
 windows)
-  besoin x86_64-w64-mingw32-g++
-  cmake -S "$src" -B "$build/windows" -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_CXX_COMPILER=x86_64-w64-mingw32-g++ \
+  besoin x86_64-w64-mingw32-g++ wine
+  dir=$build/windows
+  cmake -S "$src" -B "$dir" -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_CXX_COMPILER=x86_64-w64-mingw32-g++ \
     -DG4_WERROR=ON >/dev/null
-  cmake --build "$build/windows" -j2 --target g4crypt
+  cmake --build "$dir" -j2 --target g4crypt
+  # A prefix of the build's own; its first start takes a while and talks.
+  export WINEPREFIX=$dir/wine WINEDEBUG=-all
+  wine cmd /c exit >/dev/null 2>&1
+  G4_WINDOWS_EXE=$dir/g4crypt.exe "$build/tests/tests_console" --gtest_filter='*ParUnTube*:Windows.*'
+  (cd "$dir" && cpack -G ZIP >/dev/null)
+  rm -rf "$dir/zip" && mkdir "$dir/zip"
+  (cd "$dir/zip" && cmake -E tar xf "$dir"/g4crypt-*-win64.zip)
+  essayer "$dir"/zip/g4crypt-* wine "$(echo "$dir"/zip/g4crypt-*/g4crypt.exe)"
+  echo "zip: $(cd "$dir/zip" && echo g4crypt-*/*)"
+  ;;
+paquets)
+  besoin cpack dpkg-deb
+  dir=$build/paquets
+  cmake -S "$src" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DG4_TESTS=OFF -DG4_WERROR=ON >/dev/null
+  cmake --build "$dir" -j2
+  (cd "$dir" && rm -f ./*.deb ./*.tar.gz && cpack >/dev/null)
+  rm -rf "$dir/racine" "$dir/tgz" && mkdir "$dir/racine" "$dir/tgz"
+  dpkg-deb -x "$dir"/g4crypt_*.deb "$dir/racine"
+  PATH=$dir/racine/usr/bin:$PATH essayer "$dir/racine/usr/share/doc/g4crypt" g4crypt
+  tar -xzf "$dir"/g4crypt-*-Linux.tar.gz -C "$dir/tgz"
+  essayer "$dir"/tgz/g4crypt-*/share/doc/g4crypt "$(echo "$dir"/tgz/g4crypt-*/bin/g4crypt)"
+  ls "$dir"/*.deb "$dir"/*.tar.gz
   ;;
 tidy)
   besoin clang-tidy
