@@ -1,11 +1,13 @@
 #ifndef G4CRYPT_TESTS_OUTILS_H
 #define G4CRYPT_TESTS_OUTILS_H
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 // A fresh directory for one test, removed with everything in it.
 struct Dossier {
@@ -32,9 +34,19 @@ inline void ecrire(const std::string &chemin, const std::string &contenu)
     std::ofstream(chemin, std::ios::binary) << contenu;
 }
 
-// Rows of known matrices, as the digits string of a valid file.
-inline const char *const G1 = "10001110\n01001101\n00101011\n00010111\n";
-inline const char *const G2 = "11010000\n01100100\n10100010\n11000001\n";
-inline const char *const G3 = "11100001\n11000010\n10100100\n01101000\n";
+// The names of the files in a directory, sorted.
+inline std::vector<std::string> fichiers(const std::string &dossier)
+{
+    std::vector<std::string> noms;
+    for (const auto &f : std::filesystem::directory_iterator(dossier))
+        noms.push_back(f.path().filename().string());
+    std::sort(noms.begin(), noms.end());
+    return noms;
+}
+
+// Valid matrices whose identity columns sit in different places.
+inline const char *const G1 = MATRICES "/0_0123_quatre_lignes.txt";
+inline const char *const G2 = MATRICES "/0_3567_identite_a_droite.txt";
+inline const char *const G3 = MATRICES "/0_7654_identite_decroissante.txt";
 
 #endif

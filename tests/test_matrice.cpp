@@ -1,88 +1,151 @@
+#include "fichiers.h"
 #include "matrice.h"
 #include "outils.h"
+#include "vecteur.h"
 
+#include <csignal>
 #include <cstring>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace std::string_literals;
 
 namespace {
 
-struct CasMatrice {
-    const char *nom;
-    std::string contenu;
-    int attendu;
-    double init[4];
+// A matrix file, through the reader.
+struct Matrice {
+    char str[TAILLE_STR] = {};
+    double init[4] = {};
+    explicit Matrice(const char *fichier) { EXPECT_EQ(matriceDecod(fichier, init, str), 0) << fichier; }
 };
 
-const CasMatrice CAS[] = {
-    {"quatre_lignes", G1, 0, {0, 1, 2, 3}},
-    {"identite_a_droite", G2, 0, {3, 5, 6, 7}},
-    {"identite_decroissante", G3, 0, {7, 6, 5, 4}},
-    {"une_ligne_blancs", "10001110 01001101 00101011 00010111", 0, {0, 1, 2, 3}},
-    {"virgules_dernier_caractere", "10001110,01001101,00101011,00010111", 0, {0, 1, 2, 3}},
-    {"crlf_et_autres_chiffres", "G4 matrice 9876\r\n10001110\r\n01001101\r\n00101011\r\n00010111\r\n", 0, {0, 1, 2, 3}},
-    {"deux_identites_prend_la_plus_basse", "00100010 10000000 01000000 00010000", 0, {2, 0, 1, 3}},
-    {"etiquettes_font_33", "row1 10001110\nrow2 01001101\nrow3 00101011\nrow4 00010111\n", 2, {}},
-    {"31_chiffres", "1000111001001101001010110001011", 2, {}},
-    {"33_chiffres", "100011100100110100101011000101110", 2, {}},
-    {"vide", "", 2, {}},
-    {"tout_a_un", std::string(32, '1'), 3, {}},
-    {"lignes_egales", "10001110\n10001110\n00101011\n00010111\n", 3, {}},
-};
-
-void PrintTo(const CasMatrice &c, std::ostream *os)
+// Each file transformation, called the same way.
+using Operation = int (*)(const char *, const char *, const Matrice &);
+int crypt(const char *a, const char *b, const Matrice &m)
 {
-    *os << c.nom;
+    return cryptfich(a, b, m.str);
+}
+int dcrypt(const char *a, const char *b, const Matrice &m)
+{
+    return dcryptfich(a, b, m.init);
 }
 
-class Matrice : public testing::TestWithParam<CasMatrice> {};
-
-TEST_P(Matrice, ResultatEtPositions)
+// What the destination holds after a successful transformation of entree.
+std::string transformer(Operation op, const Matrice &m, const std::string &entree)
 {
-    const CasMatrice &c = GetParam();
     Dossier d;
-    ecrire(d / "m", c.contenu);
-    char str[TAILLE_STR] = {};
+    ecrire(d / "a", entree);
+    EXPECT_EQ(op((d / "a").c_str(), (d / "b").c_str(), m), RES_OK);
+    return lire(d / "b");
+}
+
+// Each file of tests/matrices is a matrix file named RESULT_POSITIONS_what,
+// the positions being the identity columns of rows 0 to 3.
+class FichierMatrice : public testing::TestWithParam<std::string> {};
+
+TEST_P(FichierMatrice, ResultatEtPositions)
+{
+    const std::string nom = std::string(MATRICES) + "/" + GetParam(), contenu = lire(nom);
+    char str[TAILLE_STR];
+    memset(str, 'Z', sizeof str);
     double init[4] = {-1, -1, -1, -1};
-    ASSERT_EQ(matriceDecod((d / "m").c_str(), init, str), c.attendu);
-    if (c.attendu != 0)
+    ASSERT_EQ(matriceDecod(nom.c_str(), init, str), GetParam()[0] - '0');
+    EXPECT_LE(strlen(str), 32u);  // terminated in the buffer, whatever the count
+    if (GetParam()[0] != '0')
         return;
     for (int r = 0; r < 4; ++r)
-        EXPECT_EQ(init[r], c.init[r]) << "ligne " << r;
+        EXPECT_EQ(init[r], GetParam()[2 + r] - '0') << "ligne " << r;
     std::string chiffres;
-    for (char ch : c.contenu)
-        if (ch == '0' || ch == '1')
-            chiffres += ch;
+    std::copy_if(contenu.begin(), contenu.end(), std::back_inserter(chiffres),
+                 [](char c) { return c == '0' || c == '1'; });
     EXPECT_EQ(std::string(str), chiffres);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cas, Matrice, testing::ValuesIn(CAS),
-                         [](const testing::TestParamInfo<CasMatrice> &i) { return std::string(i.param.nom); });
+INSTANTIATE_TEST_SUITE_P(Fichiers, FichierMatrice, testing::ValuesIn(fichiers(MATRICES)),
+                         [](const testing::TestParamInfo<std::string> &i) {
+                             return i.param.substr(7, i.param.find('.') - 7);
+                         });
 
-TEST(MatriceIllisible, AbsentDossierTubePeripheriqueOuLectureEnErreurDonnent1)
+TEST(Codec, VecteursConnus)
 {
-    Dossier d;
-    ASSERT_EQ(mkfifo((d / "tube").c_str(), 0600), 0);
-    for (const std::string &nom :
-         {d / "absent", d.chemin.string(), d / "tube", std::string("/dev/zero"), std::string("/proc/self/mem")}) {
-        char str[TAILLE_STR] = "x";
-        double init[4] = {-1, -1, -1, -1};
-        EXPECT_EQ(matriceDecod(nom.c_str(), init, str), 1) << nom;
-        EXPECT_STREQ(str, "") << nom;
-        EXPECT_EQ(init[0], -1) << nom;
+    const struct {
+        const char *matrice;
+        std::string clair, code;
+    } vecteurs[] = {
+        {G1, "\x41\x00\xFF"s, "\x4D\x17\x00\x00\xFF\xFF"s}, {G2, "\x41\xFF"s, "\x64\xC1\xD7\xD7"s}, {G1, "", ""}};
+    for (const auto &v : vecteurs) {
+        EXPECT_EQ(transformer(crypt, Matrice(v.matrice), v.clair), v.code) << v.matrice;
+        EXPECT_EQ(transformer(dcrypt, Matrice(v.matrice), v.code), v.clair) << v.matrice;
     }
+    EXPECT_EQ(transformer(dcrypt, Matrice(G2), "\x4D\x17"), "\x5F");      // another matrix's identity columns
+    EXPECT_EQ(transformer(dcrypt, Matrice(G1), "\x4D\x17\x4D"), "\x41");  // a lone last byte is dropped
 }
 
-TEST(MatriceEnorme, UnMillionDeChiffresRestentDansLeTampon)
+// Every byte value, at lengths around the vector width and the block size,
+// through the vector path and the forced table path alike.
+TEST(Codec, AllerRetourParLesDeuxChemins)
+{
+#if defined(__x86_64__) || defined(__i386__)
+    EXPECT_EQ(cheminVecteur(), __builtin_cpu_supports("ssse3") != 0);
+#endif
+    const size_t B = TAILLE_BLOC;
+    for (const char *fichier : {G1, G2, G3}) {
+        const Matrice m(fichier);
+        for (const size_t n : {0ul, 1ul, 15ul, 16ul, 17ul, 31ul, 32ul, 33ul, B - 1, B, B + 1, 2 * B + 1}) {
+            std::string clair(n, '\0'), code[2];
+            for (size_t i = 0; i < n; ++i)
+                clair[i] = static_cast<char>(i * 7 + i / 256);
+            for (const int chemin : {CHEMIN_TABLE, CHEMIN_AUTO}) {
+                forcerChemin(chemin);
+                code[chemin] = transformer(crypt, m, clair);
+                EXPECT_TRUE(transformer(dcrypt, m, code[chemin]) == clair) << fichier << n << chemin;
+                EXPECT_TRUE(transformer(dcrypt, m, code[chemin] + 'M') == clair) << fichier << n << chemin;
+            }
+            EXPECT_EQ(code[0].size(), 2 * n);
+            EXPECT_TRUE(code[0] == code[1]) << fichier << " n=" << n;
+        }
+    }
+    // Other rows with the same identity columns decode as well.
+    EXPECT_EQ(
+        transformer(dcrypt, Matrice(MATRICES "/0_0123_identite_seule.txt"), transformer(crypt, Matrice(G1), "G4")),
+        "G4");
+}
+
+class Fichiers : public testing::TestWithParam<Operation> {};
+
+TEST_P(Fichiers, RefusSansFuiteNiDestruction)
 {
     Dossier d;
-    ecrire(d / "m", std::string(1000000, '1'));
-    char str[TAILLE_STR + 8];
-    memset(str, 'Z', sizeof str);
-    double init[4];
-    EXPECT_EQ(matriceDecod((d / "m").c_str(), init, str), 2);
-    EXPECT_EQ(strlen(str), 32u);
-    EXPECT_EQ(std::string(str + TAILLE_STR, 8), std::string(8, 'Z'));
+    const std::string source = d / "src", contenu(3 * TAILLE_BLOC, 'x');
+    ecrire(source, contenu);
+    const Matrice m(G1);
+    const auto descripteurs = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+    const auto ouverts = descripteurs();
+    for (const std::string &refus : {source, d / "pas/la", d.chemin.string()})
+        EXPECT_NE(GetParam()(source.c_str(), refus.c_str(), m), RES_OK) << refus;
+    EXPECT_EQ(GetParam()(d.chemin.c_str(), (d / "dst").c_str(), m), RES_INTROUVABLE);
+    EXPECT_FALSE(std::filesystem::exists(d / "dst"));
+    EXPECT_EQ(descripteurs(), ouverts);  // nothing left open by a refusal
+
+    // A write refused after others succeeded is a write error.
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit avant, limite;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &avant), 0);
+    limite = {TAILLE_BLOC + 1, avant.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limite), 0);
+    EXPECT_EQ(GetParam()(source.c_str(), (d / "limite").c_str(), m), RES_ECRITURE);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &avant), 0);
+
+    ecrire(d / "dst", std::string(7 * TAILLE_BLOC, 'y'));
+    EXPECT_EQ(GetParam()(source.c_str(), (d / "dst").c_str(), m), RES_OK);
+    EXPECT_LT(lire(d / "dst").size(), 7 * TAILLE_BLOC);  // an existing destination is replaced
+    EXPECT_TRUE(lire(source) == contenu);
 }
+
+INSTANTIATE_TEST_SUITE_P(Operations, Fichiers, testing::Values(crypt, dcrypt),
+                         [](const testing::TestParamInfo<Operation> &i) {
+                             return std::string(i.param == crypt ? "crypt" : "dcrypt");
+                         });
 
 }  // namespace
