@@ -54,26 +54,8 @@ bool memeFichier(FILE *pf, const char *nomDst)
 }
 #endif
 
-}  // namespace
-
-FILE *ouvrirFichier(const char *nom, const char *mode)
-{
-    struct stat st;
-    // Checked before opening too, so that a named pipe cannot block the open.
-    if (stat(nom, &st) != 0 || !estOrdinaire(st))
-        return nullptr;
-    FILE *pf = fopen(nom, mode);
-    if (pf == nullptr)
-        return nullptr;
-    if (fstat(fileno(pf), &st) != 0 || !estOrdinaire(st)) {
-        fclose(pf);
-        return nullptr;
-    }
-    return pf;
-}
-
-namespace {
-
+// Opens the source, then the destination unless it is the source. Returns
+// RES_OK with both streams set, or an error result with neither open.
 int ouvrirFlux(const char *nomSrc, const char *nomDst, FILE **pf, FILE **pf2)
 {
     *pf = ouvrirFichier(nomSrc, "rb");
@@ -96,7 +78,23 @@ int ouvrirFlux(const char *nomSrc, const char *nomDst, FILE **pf, FILE **pf2)
 
 }  // namespace
 
-int transformerFichier(const char *nomSrc, const char *nomDst, size_t lu, FonctionBloc bloc,
+FILE *ouvrirFichier(const char *nom, const char *mode)
+{
+    struct stat st;
+    // Checked before opening too, so that a named pipe cannot block the open.
+    if (stat(nom, &st) != 0 || !estOrdinaire(st))
+        return nullptr;
+    FILE *pf = fopen(nom, mode);
+    if (pf == nullptr)
+        return nullptr;
+    if (fstat(fileno(pf), &st) != 0 || !estOrdinaire(st)) {
+        fclose(pf);
+        return nullptr;
+    }
+    return pf;
+}
+
+int transformerFichier(const char *nomSrc, const char *nomDst, size_t tailleBloc, FonctionBloc bloc,
                        const unsigned char *tables)
 {
     FILE *pf = nullptr;
@@ -107,8 +105,8 @@ int transformerFichier(const char *nomSrc, const char *nomDst, size_t lu, Foncti
     size_t n;
     do {
         // fread only comes back short at the end of the file or on an error.
-        n = fread(entree, 1, lu, pf);
-        if (n < lu && ferror(pf)) {
+        n = fread(entree, 1, tailleBloc, pf);
+        if (n < tailleBloc && ferror(pf)) {
             res = RES_LECTURE;
             break;
         }
@@ -117,7 +115,7 @@ int transformerFichier(const char *nomSrc, const char *nomDst, size_t lu, Foncti
             res = RES_ECRITURE;
             break;
         }
-    } while (n == lu);
+    } while (n == tailleBloc);
     if (fclose(pf2) != 0 && res == RES_OK)
         res = RES_ECRITURE;
     if (fclose(pf) != 0 && res == RES_OK)

@@ -11,10 +11,10 @@ FILE *ouvrirFichier(const char *nom, const char *mode);
 // returned count of bytes in dst, with the tables of that transformation.
 typedef size_t (*FonctionBloc)(const unsigned char *tables, const unsigned char *src, size_t n, unsigned char *dst);
 
-// Transforms the file nomSrc into the file nomDst, reading blocks of lu
-// bytes. Returns RES_OK, or the result of the first failure; the source is
-// never opened for writing, nor destroyed through another name.
-int transformerFichier(const char *nomSrc, const char *nomDst, size_t lu, FonctionBloc bloc,
+// Transforms the file nomSrc into the file nomDst, reading blocks of
+// tailleBloc bytes. Returns RES_OK, or the result of the first failure; the
+// source is never opened for writing, nor destroyed through another name.
+int transformerFichier(const char *nomSrc, const char *nomDst, size_t tailleBloc, FonctionBloc bloc,
                        const unsigned char *tables);
 
 // Source bytes encoded per block; a decoded block reads twice as many, an
