@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <set>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -89,13 +90,15 @@ TEST(Codec, AllerRetourParLesDeuxChemins)
 #if defined(__x86_64__) || defined(__i386__)
     EXPECT_EQ(cheminVecteur(), __builtin_cpu_supports("ssse3") != 0);
 #endif
+    forcerChemin(CHEMIN_TABLE);
+    EXPECT_FALSE(cheminVecteur());
     const size_t B = TAILLE_BLOC;
     for (const char *fichier : {G1, G2, G3}) {
         const Matrice m(fichier);
         for (const size_t n : {0ul, 1ul, 15ul, 16ul, 17ul, 31ul, 32ul, 33ul, B - 1, B, B + 1, 2 * B + 1}) {
             std::string clair(n, '\0'), code[2];
             for (size_t i = 0; i < n; ++i)
-                clair[i] = static_cast<char>(i * 7 + i / 256);
+                clair[i] = static_cast<char>(i * 7 + i / 256 + 1);  // 0 would encode as 0
             for (const int chemin : {CHEMIN_TABLE, CHEMIN_AUTO}) {
                 forcerChemin(chemin);
                 code[chemin] = transformer(crypt, m, clair);
@@ -116,6 +119,11 @@ class Fichiers : public testing::TestWithParam<Operation> {};
 
 TEST_P(Fichiers, RefusSansFuiteNiDestruction)
 {
+    // Each outcome keeps a code of its own, whichever call reports it.
+    EXPECT_EQ(std::set<int>({RES_OK, RES_INTROUVABLE, RES_NB_CHIFFRES, RES_IDENTITE, RES_MEME_FICHIER, RES_DESTINATION,
+                             RES_ECRITURE, RES_LECTURE})
+                  .size(),
+              8u);
     Dossier d;
     const std::string source = d / "src", contenu(3 * TAILLE_BLOC, 'x');
     ecrire(source, contenu);
