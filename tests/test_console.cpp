@@ -101,17 +101,28 @@ Session parTube(const Dossier &d, const std::string &entree, const std::string &
     return {lire(d / ".sortie"), WIFEXITED(brut) ? WEXITSTATUS(brut) : -1};
 }
 
-// Sends each answer once the output ends with its cue ("" at once), then
-// reads until the program closes its side or stays silent for 5 s.
-Session converser(pid_t pid, int lu, int ecrit, const std::vector<std::pair<std::string, std::string>> &tours)
+// What a screen shows, without escape sequences and blanks: Wine's console
+// draws its text with cursor moves between the characters.
+std::string visible(const std::string &sortie)
+{
+    return remplacer(sortie, "\x1b\\[[0-9;?]*[ -/]*[@-~]|\x1b\\][^\x07]*\x07|\\s", "");
+}
+
+using Tours = std::vector<std::pair<std::string, std::string>>;
+
+// Sends each answer once the visible output ends with its cue ("" at
+// once), then reads until the program closes its side or stays silent for
+// 5 s.
+Session converser(pid_t pid, int lu, int ecrit, const Tours &tours)
 {
     Session s{"", -1};
     char tampon[4096];
     struct pollfd p = {lu, POLLIN, 0};
     ssize_t n = 0;
     for (size_t i = 0;;) {
-        for (; i < tours.size() && s.sortie.size() >= tours[i].first.size() &&
-               s.sortie.compare(s.sortie.size() - tours[i].first.size(), std::string::npos, tours[i].first) == 0;
+        for (std::string vu = visible(s.sortie);
+             i < tours.size() && vu.size() >= tours[i].first.size() &&
+             vu.compare(vu.size() - tours[i].first.size(), std::string::npos, tours[i].first) == 0;
              ++i)
             if (write(ecrit, tours[i].second.data(), tours[i].second.size()) < 0)
                 ADD_FAILURE() << "write";
@@ -129,17 +140,30 @@ Session converser(pid_t pid, int lu, int ecrit, const std::vector<std::pair<std:
 
 void lancer(const Dossier &d)
 {
-    if (chdir(d.chemin.c_str()) == 0)
-        execl(G4CRYPT, "g4crypt", static_cast<char *>(nullptr));
+    if (chdir(d.chemin.c_str()) == 0) {
+        if (exeWindows == nullptr)
+            execl(G4CRYPT, "g4crypt", static_cast<char *>(nullptr));
+        else
+            execlp("wine", "wine", exeWindows, static_cast<char *>(nullptr));
+    }
     _exit(127);
 }
 
+// The answers of one combined session, each sent on its question's cue.
+Tours combine(const char *matrice, const char *source, const char *code, const char *retour, const char *fin)
+{
+    return {{"valide?", matrice + std::string(fin)},   {"3.Cryptage&Decryptage", "3" + std::string(fin)},
+            {"exe?", source + std::string(fin)},       {"crypter?", code + std::string(fin)},
+            {"decrypter?", retour + std::string(fin)}, {"2.non", "2" + std::string(fin)}};
+}
+
 // Runs it under a pseudo-terminal that does not echo, so that only the
-// program's output comes back; end of input is a ^D on a line of its own.
-Session parTerminal(const Dossier &d, const std::string &entree)
+// program's output comes back. Wine's console reads the keys itself, so
+// Enter must reach it as a carriage return.
+Session parTerminal(const Dossier &d, const Tours &tours)
 {
     struct termios t = {};
-    t.c_iflag = ICRNL;
+    t.c_iflag = exeWindows == nullptr ? ICRNL : 0;
     t.c_oflag = OPOST | ONLCR;
     t.c_cflag = CS8 | CREAD;
     t.c_lflag = ICANON | ISIG;
@@ -148,7 +172,7 @@ Session parTerminal(const Dossier &d, const std::string &entree)
     const pid_t pid = forkpty(&maitre, nullptr, &t, nullptr);
     if (pid == 0)
         lancer(d);
-    return converser(pid, maitre, dup(maitre), {{"", entree + "\n\x04"}});
+    return converser(pid, maitre, dup(maitre), tours);
 }
 
 class Sessions : public testing::TestWithParam<std::string> {
@@ -181,7 +205,8 @@ TEST_P(Sessions, ParUnTerminal)
 {
     if (autrePlateforme(false))
         GTEST_SKIP();
-    const Session s = parTerminal(d, charger(GetParam()).entree);
+    // End of input is a ^D on a line of its own.
+    const Session s = parTerminal(d, {{"", charger(GetParam()).entree + "\n\x04"}});
     EXPECT_EQ(s.sortie.find('\f'), std::string::npos);
     verifier(s, "\x1b\\[H\x1b\\[2J");
 }
@@ -207,13 +232,7 @@ TEST(Questions, ArriventAvantDAttendreLaReponse)
     }
     close(versProg[0]);
     close(deProg[1]);
-    const Session s = converser(pid, deProg[0], versProg[1],
-                                {{"valide?\n", "g4\n"},
-                                 {"Decryptage\n", "3\n"},
-                                 {"exe?\n", "clair\n"},
-                                 {"crypter?\n", "code\n"},
-                                 {"decrypter?\n", "d\n"},
-                                 {"2.non\n", "2\n"}});
+    const Session s = converser(pid, deProg[0], versProg[1], combine("g4", "clair", "code", "d", "\n"));
     EXPECT_EQ(s.statut, 0);
     EXPECT_EQ(lire(d / "d"), d.clair);
 }
@@ -262,6 +281,38 @@ TEST(Windows, MemesOctetsQueSousLinux)
     EXPECT_TRUE(lire(d / "sous/w.g4") == lire(d / "l.g4"));
     for (const char *retour : {"sous/w.d", "l.d", "sous/w2.d"})
         EXPECT_TRUE(lire(d / retour) == gros) << retour;
+}
+
+// Accented names, typed at a console (in its OEM code page) or piped in
+// UTF-8 or in ANSI, name the files that Linux sees under the same UTF-8
+// names, with the same bytes as the Linux build writes.
+TEST(Windows, NomsAccentues)
+{
+    if (exeWindows == nullptr)
+        GTEST_SKIP() << "no Windows executable";
+    Atelier d;
+    std::filesystem::copy_file(G1, d / "clé.txt");
+    ecrire(d / "données.txt", d.clair);
+    ASSERT_EQ(parTube(d, "clé.txt 1 données.txt linux.g4 2", LINUX).statut, 0);
+    const auto avant = fichiers(d.chemin);
+    const std::string reponses = "clé.txt 3 données.txt résumé.g4 reçu.txt 2";
+    // ANSI here is Windows-1252: é and ç are their UTF-8 second byte + 0x40.
+    const std::string ansi = remplacer(remplacer(reponses, "\xC3\xA9", "\xE9"), "\xC3\xA7", "\xE7");
+    for (const char *voie : {"console", "UTF-8", "ANSI"}) {
+        if (voie[0] == 'c')
+            parTerminal(d, combine("clé.txt", "données.txt", "résumé.g4", "reçu.txt", "\r"));
+        else
+            parTube(d, voie[0] == 'U' ? reponses : ansi);
+        EXPECT_TRUE(lire(d / "résumé.g4") == lire(d / "linux.g4")) << voie;
+        EXPECT_TRUE(lire(d / "reçu.txt") == d.clair) << voie;
+        std::filesystem::remove(d / "résumé.g4");
+        std::filesystem::remove(d / "reçu.txt");
+        EXPECT_EQ(fichiers(d.chemin), avant) << voie;  // nothing under a garbled name
+    }
+    // The same file under another spelling is still the source.
+    const std::string sortie = parTube(d, "clé.txt 1 données.txt DONNÉES.TXT données.txt x 2").sortie;
+    EXPECT_NE(sortie.find("DONNÉES.TXT identique au fichier source"), std::string::npos) << sortie;
+    EXPECT_TRUE(lire(d / "données.txt") == d.clair);
 }
 
 }  // namespace
