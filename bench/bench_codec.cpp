@@ -1,6 +1,9 @@
 // Encoding and decoding speed against cp of a file of the encoded size, in
 // pairs taken in turn (transform, cp, transform, cp...), each side writing a
-// new file. Usage: bench_codec [directory] [pairs] [--memoire]
+// new file. The program runs as its users run it: a whole process, started
+// in the directory with its answers piped in. The forced table path can only
+// be reached from inside, so its lines time the routines in this process.
+// Usage: bench_codec [directory] [pairs] [--memoire]
 // --memoire also compares the peak resident size of encoding 1 MiB and 4 GiB.
 #include "matrice.h"
 #include "vecteur.h"
@@ -72,6 +75,16 @@ void ecrireAleatoire(const std::string &nom, size_t taille)
         echec("cannot write " + nom);
 }
 
+// Waits for the child; returns its CPU time.
+double attendre(pid_t pid, const char *quoi)
+{
+    int statut;
+    rusage u;
+    if (wait4(pid, &statut, 0, &u) != pid || !WIFEXITED(statut) || WEXITSTATUS(statut) != 0)
+        echec(std::string(quoi) + " failed");
+    return cpu(u);
+}
+
 // cp src dst in a child process; returns its CPU time.
 double copier(const std::string &src, const std::string &dst)
 {
@@ -79,11 +92,24 @@ double copier(const std::string &src, const std::string &dst)
     pid_t pid;
     if (posix_spawnp(&pid, "cp", nullptr, nullptr, const_cast<char **>(args), environ) != 0)
         echec("cannot start cp");
-    int statut;
-    rusage u;
-    if (wait4(pid, &statut, 0, &u) != pid || !WIFEXITED(statut) || WEXITSTATUS(statut) != 0)
-        echec("cp failed");
-    return cpu(u);
+    return attendre(pid, "cp");
+}
+
+// The program in the directory, its answers piped in from the file
+// reponses, its screen thrown away; returns its CPU time.
+double programme(const std::string &dossier, const std::string &reponses)
+{
+    fflush(stdout);  // or the child's freopen would write this buffer again
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(dossier.c_str()) == 0 && freopen(reponses.c_str(), "r", stdin) != nullptr &&
+            freopen("/dev/null", "w", stdout) != nullptr)
+            execl(G4CRYPT, "g4crypt", static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    if (pid < 0)
+        echec("cannot start the program");
+    return attendre(pid, "the program");
 }
 
 struct Resultat {
@@ -91,7 +117,8 @@ struct Resultat {
 };
 
 // One transformation against cp, in pairs; both sides write a file that does
-// not exist yet, so neither pays for truncating the previous one.
+// not exist yet, so neither pays for truncating the previous one. The
+// transformation returns its CPU time.
 template <typename F>
 Resultat mesurer(F transformer, const std::string &dst, const std::string &aCopier, const std::string &copie,
                  int paires)
@@ -99,12 +126,9 @@ Resultat mesurer(F transformer, const std::string &dst, const std::string &aCopi
     Resultat r;
     for (int i = 0; i < paires; ++i) {
         remove(dst.c_str());
-        double c = cpuSoi();
         auto debut = Horloge::now();
-        if (transformer() != 0)
-            echec("transformation failed");
+        r.cpus.push_back(transformer());
         const double t = secondes(debut);
-        r.cpus.push_back(cpuSoi() - c);
 
         remove(copie.c_str());
         debut = Horloge::now();
@@ -119,7 +143,7 @@ Resultat mesurer(F transformer, const std::string &dst, const std::string &aCopi
 void afficher(const char *nom, const Resultat &r, size_t octetsSource)
 {
     const auto [mini, maxi] = std::minmax_element(r.ratios.begin(), r.ratios.end());
-    printf("%-16s %8.0f MB/s %7.2f x cp  [%.2f .. %.2f]  CPU %.3f s (cp %.3f s)\n", nom,
+    printf("%-22s %8.0f MB/s %7.2f x cp  [%.2f .. %.2f]  CPU %.3f s (cp %.3f s)\n", nom,
            static_cast<double>(octetsSource) / 1e6 / mediane(r.temps), mediane(r.ratios), *mini, *maxi, mediane(r.cpus),
            mediane(r.cpusCp));
 }
@@ -160,7 +184,8 @@ int main(int argc, char **argv)
     const int paires = argc > 2 ? std::max(1, atoi(argv[2])) : 9;
     const bool memoire = argc > 3 && strcmp(argv[3], "--memoire") == 0;
     const std::string mat = dossier + "/bench.g4", src = dossier + "/bench.src", code = dossier + "/bench.code",
-                      copie = dossier + "/bench.cp", retour = dossier + "/bench.back";
+                      copie = dossier + "/bench.cp", retour = dossier + "/bench.back",
+                      reponses[2] = {dossier + "/bench.enc", dossier + "/bench.dec"};
 
     FILE *f = fopen(mat.c_str(), "w");
     if (f == nullptr || fputs("10001110\n01001101\n00101011\n00010111\n", f) < 0 || fclose(f) != 0)
@@ -169,6 +194,18 @@ int main(int argc, char **argv)
     double init[4];
     if (matriceDecod(mat.c_str(), init, str) != 0)
         echec("matrix refused");
+    const char *const textes[2] = {"bench.g4 1 bench.src bench.code 2\n", "bench.g4 2 bench.code bench.back 2\n"};
+    for (int i = 0; i < 2; ++i) {
+        f = fopen(reponses[i].c_str(), "w");
+        if (f == nullptr || fputs(textes[i], f) < 0 || fclose(f) != 0)
+            echec("cannot write in " + dossier);
+    }
+    // In this process, a routine returns its result; its CPU time is measured here.
+    const auto soi = [](int res) {
+        if (res != 0)
+            echec("transformation failed");
+        return cpuSoi();
+    };
     printf("vector path on this processor: %s\n", cheminVecteur() ? "yes" : "no");
     printf("%d pairs per line; ratios are medians of per-pair ratios, [min .. max]\n", paires);
 
@@ -183,12 +220,18 @@ int main(int argc, char **argv)
             // Encoding writes 2N bytes: cp copies the encoded file, also 2N.
             if (cryptfich(src.c_str(), code.c_str(), str) != 0)
                 echec("encoding failed");
-            const Resultat e =
-                mesurer([&] { return cryptfich(src.c_str(), code.c_str(), str); }, code, code, copie, paires);
-            afficher(table ? "encode (table)" : "encode", e, taille);
-            const Resultat d =
-                mesurer([&] { return dcryptfich(code.c_str(), retour.c_str(), init); }, retour, code, copie, paires);
-            afficher(table ? "decode (table)" : "decode", d, taille);
+            const auto crypter = [&] {
+                const double c = cpuSoi();
+                return table ? soi(cryptfich(src.c_str(), code.c_str(), str)) - c : programme(dossier, reponses[0]);
+            };
+            const auto dcrypter = [&] {
+                const double c = cpuSoi();
+                return table ? soi(dcryptfich(code.c_str(), retour.c_str(), init)) - c
+                             : programme(dossier, reponses[1]);
+            };
+            afficher(table ? "encode (table, inside)" : "encode", mesurer(crypter, code, code, copie, paires), taille);
+            afficher(table ? "decode (table, inside)" : "decode", mesurer(dcrypter, retour, code, copie, paires),
+                     taille);
             tousIdentiques = tousIdentiques && identiques(src, retour);
         }
         forcerChemin(CHEMIN_AUTO);
@@ -197,7 +240,7 @@ int main(int argc, char **argv)
         printf("\npeak resident size encoding 1 MiB: %ld KiB; 4 GiB: %ld KiB\n", residentMax(dossier, str, 1ULL << 20),
                residentMax(dossier, str, 4ULL << 30));
     }
-    for (const std::string &n : {mat, src, code, copie, retour})
+    for (const std::string &n : {mat, src, code, copie, retour, reponses[0], reponses[1]})
         remove(n.c_str());
     printf("\nround trips %s\n", tousIdentiques ? "identical" : "DIFFERENT");
     return tousIdentiques ? 0 : 1;
