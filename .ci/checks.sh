@@ -29,6 +29,7 @@ essayer() {
 }
 
 cd "$src"
+version=$(sed -n 's/^project(g4crypt VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 code=(main.cpp matrix/*.cpp matrix/*.h console/*.cpp console/*.h)
 case $quoi in
 fuzz)
@@ -60,6 +61,12 @@ windows)
   # A prefix of the build's own; its first start takes a while and talks.
   export WINEPREFIX=$dir/wine WINEDEBUG=-all
   wine cmd /c exit >/dev/null 2>&1
+  # The version resource carries the project's version.
+  ressources=$(x86_64-w64-mingw32-windres -i "$dir/g4crypt.exe" -O rc)
+  for champ in FileVersion ProductVersion; do
+    grep -q "VALUE \"$champ\", \"$version\"" <<<"$ressources" || { echo "no $champ $version"; exit 1; }
+  done
+  grep -q 'level=""asInvoker""' <<<"$ressources"
   (cd "$dir" && cpack -G ZIP >/dev/null)
   rm -rf "$dir/zip" && mkdir "$dir/zip"
   (cd "$dir/zip" && cmake -E tar xf "$dir"/g4crypt-*-win64.zip)
@@ -67,13 +74,19 @@ windows)
   echo "zip: $(cd "$dir/zip" && echo g4crypt-*/*)"
   ;;
 paquets)
-  besoin cpack dpkg-deb
+  besoin cpack dpkg-deb lintian hardening-check groff
+  for page in doc/*.1; do
+    avis=$(groff -k -man -ww -z "$page" 2>&1)
+    [ -z "$avis" ] || { echo "$page: $avis"; exit 1; }
+  done
   dir=$build/paquets
   cmake -S "$src" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DG4_TESTS=OFF -DG4_WERROR=ON >/dev/null
   cmake --build "$dir" -j2
   (cd "$dir" && rm -f ./*.deb ./*.tar.gz && cpack >/dev/null)
   rm -rf "$dir/racine" "$dir/tgz" && mkdir "$dir/racine" "$dir/tgz"
+  lintian --fail-on error,warning "$dir"/g4crypt_*.deb && echo "lintian: no error, no warning"
   dpkg-deb -x "$dir"/g4crypt_*.deb "$dir/racine"
+  hardening-check --nocfprotection "$dir/racine/usr/bin/g4crypt"
   PATH=$dir/racine/usr/bin:$PATH essayer "$dir/racine/usr/share/doc/g4crypt" g4crypt
   tar -xzf "$dir"/g4crypt-*-Linux.tar.gz -C "$dir/tgz"
   essayer "$dir"/tgz/g4crypt-*/share/doc/g4crypt "$(echo "$dir"/tgz/g4crypt-*/bin/g4crypt)"
