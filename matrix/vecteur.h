@@ -9,6 +9,15 @@ enum { CHEMIN_AUTO = 0, CHEMIN_TABLE = 1 };
 void forcerChemin(int chemin);
 bool cheminVecteur();
 
+// The vector unit of this processor, if any: SSSE3 on x86 (asked of the
+// processor), Advanced SIMD on AArch64 (always there).
+#if defined(__x86_64__) || defined(__i386__)
+#define G4_SSSE3 1
+#elif defined(__aarch64__)
+#define G4_NEON 1
+#endif
+bool uniteVecteur();
+
 // Each does a whole number of 16-lane steps from the start and returns how
 // many bytes (encoding) or pairs (decoding) it did; the caller finishes the
 // rest. 0 where there is no vector unit.

@@ -89,6 +89,8 @@ TEST(Codec, AllerRetourParLesDeuxChemins)
 {
 #if defined(__x86_64__) || defined(__i386__)
     EXPECT_EQ(cheminVecteur(), __builtin_cpu_supports("ssse3") != 0);
+#elif defined(__aarch64__)
+    EXPECT_TRUE(cheminVecteur());
 #endif
     forcerChemin(CHEMIN_TABLE);
     EXPECT_FALSE(cheminVecteur());
