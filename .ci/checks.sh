@@ -28,6 +28,23 @@ essayer() {
   rm -rf "$travail"
 }
 
+# verifierPaquets DIR [EMULATOR...]: builds the .deb and the .tar.gz in DIR;
+# lintian and hardening-check find nothing in them, and the program of each,
+# unpacked into a scratch root, gets through a session.
+verifierPaquets() {
+  local dir=$1
+  shift
+  (cd "$dir" && rm -f ./*.deb ./*.tar.gz && cpack >/dev/null)
+  lintian --fail-on error,warning "$dir"/g4crypt_*.deb && echo "lintian: no error, no warning"
+  rm -rf "$dir/racine" "$dir/tgz" && mkdir "$dir/racine" "$dir/tgz"
+  dpkg-deb -x "$dir"/g4crypt_*.deb "$dir/racine"
+  PATH="${OUTILS:+$OUTILS:}$PATH" hardening-check --nocfprotection "$dir/racine/usr/bin/g4crypt"
+  essayer "$dir/racine/usr/share/doc/g4crypt" "$@" "$dir/racine/usr/bin/g4crypt"
+  tar -xzf "$dir"/g4crypt-*.tar.gz -C "$dir/tgz"
+  essayer "$dir"/tgz/g4crypt-*/share/doc/g4crypt "$@" "$(echo "$dir"/tgz/g4crypt-*/bin/g4crypt)"
+  ls "$dir"/*.deb "$dir"/*.tar.gz
+}
+
 cd "$src"
 version=$(sed -n 's/^project(g4crypt VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 code=(main.cpp matrix/*.cpp matrix/*.h console/*.cpp console/*.h)
@@ -82,15 +99,22 @@ paquets)
   dir=$build/paquets
   cmake -S "$src" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DG4_TESTS=OFF -DG4_WERROR=ON >/dev/null
   cmake --build "$dir" -j2
-  (cd "$dir" && rm -f ./*.deb ./*.tar.gz && cpack >/dev/null)
-  rm -rf "$dir/racine" "$dir/tgz" && mkdir "$dir/racine" "$dir/tgz"
-  lintian --fail-on error,warning "$dir"/g4crypt_*.deb && echo "lintian: no error, no warning"
-  dpkg-deb -x "$dir"/g4crypt_*.deb "$dir/racine"
-  hardening-check --nocfprotection "$dir/racine/usr/bin/g4crypt"
-  PATH=$dir/racine/usr/bin:$PATH essayer "$dir/racine/usr/share/doc/g4crypt" g4crypt
-  tar -xzf "$dir"/g4crypt-*-Linux.tar.gz -C "$dir/tgz"
-  essayer "$dir"/tgz/g4crypt-*/share/doc/g4crypt "$(echo "$dir"/tgz/g4crypt-*/bin/g4crypt)"
-  ls "$dir"/*.deb "$dir"/*.tar.gz
+  verifierPaquets "$dir"
+  ;;
+arm64)
+  besoin aarch64-linux-gnu-g++ qemu-aarch64 cpack dpkg-deb lintian hardening-check
+  dir=$build/arm64
+  cmake -S "$src" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/aarch64-linux-gnu.cmake" -DCMAKE_BUILD_TYPE=Release \
+    -DG4_WERROR=ON >/dev/null
+  cmake --build "$dir" -j2 --target g4crypt tests_matrix
+  # The package's dependencies are written out: the C library alone.
+  if readelf -d "$dir/g4crypt" | grep NEEDED | grep -v -E '\[(libc|libm)\.so|\[ld-linux'; then
+    echo "a library beyond the package's Depends"
+    exit 1
+  fi
+  # hardening-check disassembles with the objdump it finds first.
+  mkdir -p "$dir/outils" && ln -sf "$(command -v aarch64-linux-gnu-objdump)" "$dir/outils/objdump"
+  OUTILS=$dir/outils verifierPaquets "$dir" qemu-aarch64 -L /usr/aarch64-linux-gnu
   ;;
 tidy)
   besoin clang-tidy

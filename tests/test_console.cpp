@@ -86,10 +86,14 @@ struct Session {
 
 const std::string LINUX = "timeout 10 " G4CRYPT;
 
-// The program under test: this build, or the Windows one under Wine.
+// The program under test: this build, another one run by an emulator
+// (G4_PROGRAMME, a command line), or the Windows one under Wine.
 std::string programme()
 {
-    return exeWindows == nullptr ? LINUX : "timeout 60 wine '" + std::string(exeWindows) + "'";
+    const char *autre = getenv("G4_PROGRAMME");
+    if (exeWindows != nullptr)
+        return "timeout 60 wine '" + std::string(exeWindows) + "'";
+    return autre == nullptr ? LINUX : "timeout 60 " + std::string(autre);
 }
 
 // Runs the program in the directory with the answers piped in.
