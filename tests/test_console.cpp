@@ -116,7 +116,7 @@ using Tours = std::vector<std::pair<std::string, std::string>>;
 
 // Sends each answer once the visible output ends with its cue ("" at
 // once), then reads until the program closes its side or stays silent for
-// 5 s.
+// 15 s (Wine can take seconds to start under load).
 Session converser(pid_t pid, int lu, int ecrit, const Tours &tours)
 {
     Session s{"", -1};
@@ -130,7 +130,7 @@ Session converser(pid_t pid, int lu, int ecrit, const Tours &tours)
              ++i)
             if (write(ecrit, tours[i].second.data(), tours[i].second.size()) < 0)
                 ADD_FAILURE() << "write";
-        if (poll(&p, 1, 5000) <= 0 || (n = read(lu, tampon, sizeof tampon)) <= 0)
+        if (poll(&p, 1, 15000) <= 0 || (n = read(lu, tampon, sizeof tampon)) <= 0)
             break;
         s.sortie.append(tampon, static_cast<size_t>(n));
     }
