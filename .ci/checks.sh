@@ -75,8 +75,13 @@ windows)
   cmake -S "$src" -B "$dir" -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_CXX_COMPILER=x86_64-w64-mingw32-g++ \
     -DG4_WERROR=ON >/dev/null
   cmake --build "$dir" -j2 --target g4crypt
+  # A French Windows: code pages 850 (console) and 1252 (ANSI), from a
+  # French locale of the build's own.
+  besoin localedef
+  mkdir -p "$dir/locale" && localedef -i fr_FR -f UTF-8 "$dir/locale/fr_FR.UTF-8"
   # A prefix of the build's own; its first start takes a while and talks.
-  export WINEPREFIX=$dir/wine WINEDEBUG=-all
+  export LOCPATH=$dir/locale
+  export WINEPREFIX=$dir/wine WINEDEBUG=-all LC_ALL=fr_FR.UTF-8
   wine cmd /c exit >/dev/null 2>&1
   # The version resource carries the project's version.
   ressources=$(x86_64-w64-mingw32-windres -i "$dir/g4crypt.exe" -O rc)

@@ -1,6 +1,7 @@
 #include "dialogues.h"
 
 #include "ecran.h"
+#include "fichiers.h"
 #include "matrice.h"
 #include "saisie.h"
 
@@ -88,7 +89,9 @@ int dialogueCombine(char *acrypt, char *crypt, char *dcrypt, const char *str, co
         if (demanderNom("\n" Q_DECRYPTE, dcrypt) == SAISIE_FIN)
             return SAISIE_FIN;
         ligneHeure(DEBUT_DECRYPTAGE);
-        *verif2 = dcryptfich(crypt, dcrypt, init);
+        // Decrypting over the file just encrypted would replace it with
+        // whatever the encrypted name holds, a partial or an older file.
+        *verif2 = memeFichier(acrypt, dcrypt) ? RES_MEME_FICHIER : dcryptfich(crypt, dcrypt, init);
         conclure(*verif2, FIN_DECRYPTAGE, crypt, dcrypt);
     } while (*verif2 != RES_OK);
     return SAISIE_OK;

@@ -2,8 +2,169 @@
 
 #include <climits>
 #include <cstdio>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
+
+// How standard input is read, found at its first byte: bytes as they come
+// (a UTF-8 byte-order mark skipped), UTF-16 text after its byte-order mark,
+// or, on Windows, the console's own characters.
+enum { A_CHOISIR, OCTETS, UTF16LE, UTF16BE, CONSOLE };
+int codage = A_CHOISIR;
+
+// Bytes taken but not handed on yet, the next one last: the rest of a
+// character, or a byte given back.
+unsigned char reserve[8];
+int nReserve = 0;
+
+void reserver(int c)
+{
+    reserve[nReserve++] = static_cast<unsigned char>(c);
+}
+
+#ifdef _WIN32
+// The console is read in UTF-16, so that a letter its code page lacks is
+// seen for what it is rather than as a look-alike.
+int uniteConsole()
+{
+    static wchar_t lu[256];
+    static DWORD n = 0, pos = 0;
+    static bool fin = false;
+    if (pos == n && !fin) {
+        pos = 0;
+        fin = !ReadConsoleW(GetStdHandle(STD_INPUT_HANDLE), lu, 256, &n, nullptr) || n == 0;
+    }
+    // Ctrl+Z ends the input, as it does for a program that reads bytes.
+    if (fin || lu[pos] == 0x1A) {
+        fin = true;
+        return EOF;
+    }
+    return lu[pos++];
+}
+
+// Brings a character to the console's code page without best-fit mapping:
+// a letter it lacks becomes '?', which no file name holds.
+int versConsole(const int *u, int n, char *octets)
+{
+    const wchar_t large[2] = {static_cast<wchar_t>(u[0]), static_cast<wchar_t>(u[n - 1])};
+    const UINT page = GetConsoleCP();
+    const bool utf8 = page == CP_UTF8;
+    BOOL remplace = FALSE;
+    const int m = WideCharToMultiByte(page, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, large, n, octets, 4, utf8 ? nullptr : "?",
+                                      utf8 ? nullptr : &remplace);
+    if (m > 0)
+        return m;
+    octets[0] = '?';
+    return 1;
+}
+#endif
+
+int unite()
+{
+#ifdef _WIN32
+    if (codage == CONSOLE)
+        return uniteConsole();
+#endif
+    const int a = getchar();
+    const int b = a == EOF ? EOF : getchar();
+    if (b == EOF)
+        return EOF;
+    return codage == UTF16LE ? (a | b << 8) : (a << 8 | b);
+}
+
+bool haute(int u)
+{
+    return u >= 0xD800 && u < 0xDC00;
+}
+
+bool basse(int u)
+{
+    return u >= 0xDC00 && u < 0xE000;
+}
+
+// A lone surrogate becomes U+FFFD.
+int versUtf8(const int *u, int n, char *octets)
+{
+    unsigned long cp = static_cast<unsigned long>(u[0]);
+    if (n == 2)
+        cp = 0x10000 + ((cp - 0xD800) << 10) + static_cast<unsigned long>(u[1] - 0xDC00);
+    else if (haute(u[0]) || basse(u[0]))
+        cp = 0xFFFD;
+    const int m = cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
+    static const unsigned char tete[] = {0, 0, 0xC0, 0xE0, 0xF0};
+    for (int i = m - 1; i > 0; --i, cp >>= 6)
+        octets[i] = static_cast<char>(0x80 | (cp & 0x3F));
+    octets[0] = static_cast<char>(tete[m] | cp);
+    return m;
+}
+
+// Decodes the next UTF-16 character into the reserve: UTF-8 from a UTF-16
+// file, the console's code page from a console.
+int decoder()
+{
+    static int rendue = EOF;  // a unit read past a lone surrogate
+    int u[2] = {rendue != EOF ? rendue : unite(), EOF};
+    rendue = EOF;
+    if (u[0] == EOF)
+        return EOF;
+    int n = 1;
+    if (haute(u[0])) {
+        const int v = unite();
+        if (basse(v))
+            u[n++] = v;
+        else
+            rendue = v;
+    }
+    char octets[4];
+#ifdef _WIN32
+    const int m = codage == CONSOLE ? versConsole(u, n, octets) : versUtf8(u, n, octets);
+#else
+    const int m = versUtf8(u, n, octets);
+#endif
+    for (int i = m - 1; i > 0; --i)
+        reserver(static_cast<unsigned char>(octets[i]));
+    return static_cast<unsigned char>(octets[0]);
+}
+
+// A byte-order mark is looked for at the very start only; elsewhere its
+// bytes are ordinary.
+void choisirCodage()
+{
+    codage = OCTETS;
+#ifdef _WIN32
+    DWORD mode;
+    if (GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode)) {
+        codage = CONSOLE;
+        return;
+    }
+#endif
+    int lu[3] = {getchar(), EOF, EOF};
+    int n = 1;
+    const int second = lu[0] == 0xEF ? 0xBB : lu[0] == 0xFF ? 0xFE : lu[0] == 0xFE ? 0xFF : -1;
+    if (second != -1 && (lu[n++] = getchar()) == second) {
+        if (lu[0] != 0xEF) {
+            codage = lu[0] == 0xFF ? UTF16LE : UTF16BE;
+            return;
+        }
+        if ((lu[n++] = getchar()) == 0xBF)
+            return;
+    }
+    // Not a mark: its bytes are read again as answers.
+    while (n > 0)
+        if (lu[--n] != EOF)
+            reserver(lu[n]);
+}
+
+int octet()
+{
+    if (codage == A_CHOISIR)
+        choisirCodage();
+    if (nReserve > 0)
+        return reserve[--nReserve];
+    return codage == OCTETS ? getchar() : decoder();
+}
 
 bool estBlanc(int c)
 {
@@ -21,9 +182,9 @@ int debutMot()
     // A question must be seen before the program waits for its answer,
     // also when the output goes through a pipe.
     fflush(stdout);
-    int c = getchar();
+    int c = octet();
     while (estBlanc(c))
-        c = getchar();
+        c = octet();
     return c;
 }
 
@@ -31,13 +192,13 @@ int debutMot()
 void rendre(int c)
 {
     if (c != EOF)
-        ungetc(c, stdin);
+        reserver(c);
 }
 
 int finirMot(int c)
 {
     while (c != EOF && !estBlanc(c))
-        c = getchar();
+        c = octet();
     rendre(c);
     return SAISIE_REFUS;
 }
@@ -50,7 +211,7 @@ int lireMot(char *nom, int taille)
     if (c == EOF)
         return SAISIE_FIN;
     int n = 0;
-    for (; c != EOF && !estBlanc(c); c = getchar()) {
+    for (; c != EOF && !estBlanc(c); c = octet()) {
         if (c == '\0' || n >= taille - 1) {
             nom[0] = '\0';
             return finirMot(c);
@@ -69,12 +230,12 @@ int lireNombre(int *val)
         return SAISIE_FIN;
     const bool negatif = c == '-';
     if (c == '-' || c == '+')
-        c = getchar();
+        c = octet();
     if (!estChiffre(c))
         return finirMot(c);
     // Stops growing once past the range, which keeps it far from overflow.
     long long v = 0;
-    for (; estChiffre(c); c = getchar())
+    for (; estChiffre(c); c = octet())
         if (v <= INT_MAX)
             v = v * 10 + (c - '0');
     rendre(c);

@@ -4,8 +4,12 @@
 
 #include <sys/stat.h>
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -14,40 +18,87 @@ namespace {
 unsigned char entree[2 * TAILLE_BLOC];
 unsigned char sortie[2 * TAILLE_BLOC];
 
-// A name is kept as the bytes that were read; only here does it meet the
-// file system. On Windows that takes UTF-16 names, and the 64-bit status
-// keeps sizes past 2 GiB right with every C runtime.
-#ifdef _WIN32
-typedef struct _stat64 Etat;
+// Where a file lives and whether it is a plain one: device and inode on
+// Linux, volume and file index on Windows.
+struct Identite {
+    unsigned long long volume, index;
+    bool ordinaire;
+};
 
+// A name is kept as the bytes that were read; only here does it meet the
+// file system. On Windows that takes UTF-16 names.
+#ifdef _WIN32
 enum { TAILLE_LARGE = MAX_PATH };
 
-// A console hands over its input code page; an answers file is UTF-8 when
-// its bytes are (as editors save today), otherwise ANSI.
+// Whether every character beyond ASCII of the name, read in that code
+// page, is a letter.
+bool queDesLettres(UINT page, const char *nom)
+{
+    wchar_t large[TAILLE_LARGE];
+    WORD types[TAILLE_LARGE];
+    const int n = MultiByteToWideChar(page, MB_ERR_INVALID_CHARS, nom, -1, large, TAILLE_LARGE);
+    if (n <= 0 || !GetStringTypeW(CT_CTYPE1, large, n, types))
+        return false;
+    for (int i = 0; i < n; ++i)
+        if (large[i] >= 0x80 && (types[i] & C1_ALPHA) == 0)
+            return false;
+    return true;
+}
+
+// Console input was brought to the console's code page; an answers file is
+// UTF-8 when its bytes are (as editors save today), otherwise ANSI, or OEM
+// when only that reading gives letters (what the command processor's echo
+// writes).
 UINT pageDuNom(const char *nom)
 {
     DWORD mode;
     if (GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode))
         return GetConsoleCP();
-    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, nom, -1, nullptr, 0) > 0 ? CP_UTF8 : CP_ACP;
+    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, nom, -1, nullptr, 0) > 0)
+        return CP_UTF8;
+    return !queDesLettres(CP_ACP, nom) && queDesLettres(CP_OEMCP, nom) ? CP_OEMCP : CP_ACP;
 }
 
 // False when the name has no UTF-16 form: it is then a name that cannot be
-// opened or created, never one cut short.
+// opened or created, never one cut short. A letter the console lacks came
+// as '?', which must match no file.
 bool elargir(const char *nom, wchar_t *large)
 {
-    return MultiByteToWideChar(pageDuNom(nom), MB_ERR_INVALID_CHARS, nom, -1, large, TAILLE_LARGE) > 0;
+    return MultiByteToWideChar(pageDuNom(nom), MB_ERR_INVALID_CHARS, nom, -1, large, TAILLE_LARGE) > 0 &&
+           wcspbrk(large, L"?*") == nullptr;
 }
 
-int etatDuNom(const char *nom, Etat *st)
+int identiteHandle(HANDLE h, Identite *id)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (h == INVALID_HANDLE_VALUE)
+        return -1;
+    // A device or a pipe, or a file that cannot say what it is, is no plain
+    // file: never taken for the source, never written to.
+    const bool disque = GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info);
+    *id = {disque ? info.dwVolumeSerialNumber : 0ull,
+           disque ? (static_cast<unsigned long long>(info.nFileIndexHigh) << 32 | info.nFileIndexLow) : 0ull,
+           disque && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0};
+    return 0;
+}
+
+int identiteNom(const char *nom, Identite *id)
 {
     wchar_t large[TAILLE_LARGE];
-    return elargir(nom, large) ? _wstat64(large, st) : -1;
+    if (!elargir(nom, large))
+        return -1;
+    // No access asked, only the identity: opening a device so does nothing.
+    const HANDLE h = CreateFileW(large, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const int r = identiteHandle(h, id);
+    if (h != INVALID_HANDLE_VALUE)
+        CloseHandle(h);
+    return r;
 }
 
-int etatDuFlux(FILE *pf, Etat *st)
+int identiteFlux(FILE *pf, Identite *id)
 {
-    return _fstat64(_fileno(pf), st);
+    return identiteHandle(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(pf))), id);
 }
 
 FILE *ouvrirNom(const char *nom, const char *mode)
@@ -58,83 +109,126 @@ FILE *ouvrirNom(const char *nom, const char *mode)
         modeLarge[i] = static_cast<wchar_t>(mode[i]);
     return elargir(nom, large) ? _wfopen(large, modeLarge) : nullptr;
 }
-#else
-typedef struct stat Etat;
 
-int etatDuNom(const char *nom, Etat *st)
+// Opens for writing, creating the file but not emptying it yet.
+FILE *ouvrirEcriture(const char *nom)
 {
-    return stat(nom, st);
+    wchar_t large[TAILLE_LARGE];
+    if (!elargir(nom, large))
+        return nullptr;
+    const HANDLE h = CreateFileW(large, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return nullptr;
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(h);
+        return nullptr;
+    }
+    FILE *pf = _fdopen(fd, "wb");
+    if (pf == nullptr)
+        _close(fd);
+    return pf;
 }
 
-int etatDuFlux(FILE *pf, Etat *st)
+int vider(FILE *pf)
 {
-    return fstat(fileno(pf), st);
+    return _chsize_s(_fileno(pf), 0);
+}
+#else
+static_assert(sizeof(off_t) == 8, "files past 2 GiB need a 64-bit off_t");
+
+void identiteEtat(const struct stat &st, Identite *id)
+{
+    *id = {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino), S_ISREG(st.st_mode)};
+}
+
+int identiteNom(const char *nom, Identite *id)
+{
+    struct stat st;
+    if (stat(nom, &st) != 0)
+        return -1;  // not there, or a dangling link
+    identiteEtat(st, id);
+    return 0;
+}
+
+int identiteFlux(FILE *pf, Identite *id)
+{
+    struct stat st;
+    if (fstat(fileno(pf), &st) != 0)
+        return -1;
+    identiteEtat(st, id);
+    return 0;
 }
 
 FILE *ouvrirNom(const char *nom, const char *mode)
 {
     return fopen(nom, mode);
 }
-#endif
 
-bool estOrdinaire(const Etat &st)
+// Opens for writing, creating the file but not emptying it yet. A named
+// pipe put there meanwhile fails the open or opens at once, never blocks;
+// on a plain file O_NONBLOCK changes nothing.
+FILE *ouvrirEcriture(const char *nom)
 {
-    return (st.st_mode & S_IFMT) == S_IFREG;
+    const int fd = open(nom, O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return nullptr;
+    FILE *pf = fdopen(fd, "wb");
+    if (pf == nullptr)
+        close(fd);
+    return pf;
 }
 
-// Whether the name designates the file already open as pf: the same file
-// whatever the spelling, links included. A name that does not exist yet
-// cannot be the source.
-#ifdef _WIN32
-bool memeFichier(FILE *pf, const char *nomDst)
+int vider(FILE *pf)
 {
-    BY_HANDLE_FILE_INFORMATION src;
-    BY_HANDLE_FILE_INFORMATION dst;
-    const HANDLE hSrc = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(pf)));
-    if (hSrc == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(hSrc, &src))
-        return true;  // refuse rather than risk the source
-    wchar_t large[TAILLE_LARGE];
-    if (!elargir(nomDst, large))
-        return false;
-    // No access asked, only the identity; a directory opens too. A name that
-    // cannot be opened even so cannot be opened for writing either.
-    const HANDLE hDst = CreateFileW(large, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (hDst == INVALID_HANDLE_VALUE)
-        return false;
-    const BOOL lu = GetFileInformationByHandle(hDst, &dst);
-    CloseHandle(hDst);
-    return !lu || (src.dwVolumeSerialNumber == dst.dwVolumeSerialNumber && src.nFileIndexHigh == dst.nFileIndexHigh &&
-                   src.nFileIndexLow == dst.nFileIndexLow);
-}
-#else
-bool memeFichier(FILE *pf, const char *nomDst)
-{
-    Etat src;
-    Etat dst;
-    if (etatDuFlux(pf, &src) != 0)
-        return true;
-    if (etatDuNom(nomDst, &dst) != 0)
-        return false;  // not there yet, or a dangling link
-    return src.st_dev == dst.st_dev && src.st_ino == dst.st_ino;
+    return ftruncate(fileno(pf), 0);
 }
 #endif
 
-// Opens the source, then the destination unless it is the source. Returns
-// RES_OK with both streams set, or an error result with neither open.
+// What writing over a file with this identity would do to the source.
+int comparer(const Identite &src, const Identite &dst)
+{
+    if (!dst.ordinaire)
+        return RES_DESTINATION;
+    return src.volume == dst.volume && src.index == dst.index ? RES_MEME_FICHIER : RES_OK;
+}
+
+// Opens the destination of the source open as pf, unless it is the source
+// or no plain file. Looked at before the open, since opening a device or a
+// pipe can act or block; looked at again on what was opened, in case the
+// name changed hands meanwhile, and emptied only then.
+int ouvrirDestination(FILE *pf, const char *nomDst, FILE **pf2)
+{
+    Identite src;
+    Identite dst;
+    if (identiteFlux(pf, &src) != 0)
+        return RES_LECTURE;
+    int res = identiteNom(nomDst, &dst) == 0 ? comparer(src, dst) : RES_OK;
+    if (res != RES_OK)
+        return res;
+    *pf2 = ouvrirEcriture(nomDst);
+    if (*pf2 == nullptr)
+        return RES_DESTINATION;
+    res = identiteFlux(*pf2, &dst) == 0 ? comparer(src, dst) : RES_DESTINATION;
+    if (res == RES_OK && vider(*pf2) != 0)
+        res = RES_DESTINATION;
+    if (res != RES_OK)
+        fclose(*pf2);
+    return res;
+}
+
+// Opens the source, then the destination. Returns RES_OK with both streams
+// set, or an error result with neither open.
 int ouvrirFlux(const char *nomSrc, const char *nomDst, FILE **pf, FILE **pf2)
 {
     *pf = ouvrirFichier(nomSrc, "rb");
     if (*pf == nullptr)
         return RES_INTROUVABLE;
-    if (memeFichier(*pf, nomDst)) {
+    const int res = ouvrirDestination(*pf, nomDst, pf2);
+    if (res != RES_OK) {
         fclose(*pf);
-        return RES_MEME_FICHIER;
-    }
-    *pf2 = ouvrirNom(nomDst, "wb");
-    if (*pf2 == nullptr) {
-        fclose(*pf);
-        return RES_DESTINATION;
+        return res;
     }
     // The blocks are large: a stream buffer would only copy them once more.
     (void)setvbuf(*pf, nullptr, _IONBF, 0);
@@ -146,18 +240,26 @@ int ouvrirFlux(const char *nomSrc, const char *nomDst, FILE **pf, FILE **pf2)
 
 FILE *ouvrirFichier(const char *nom, const char *mode)
 {
-    Etat st;
+    Identite id;
     // Checked before opening too, so that a named pipe cannot block the open.
-    if (etatDuNom(nom, &st) != 0 || !estOrdinaire(st))
+    if (identiteNom(nom, &id) != 0 || !id.ordinaire)
         return nullptr;
     FILE *pf = ouvrirNom(nom, mode);
     if (pf == nullptr)
         return nullptr;
-    if (etatDuFlux(pf, &st) != 0 || !estOrdinaire(st)) {
+    if (identiteFlux(pf, &id) != 0 || !id.ordinaire) {
         fclose(pf);
         return nullptr;
     }
     return pf;
+}
+
+bool memeFichier(const char *nomA, const char *nomB)
+{
+    Identite a;
+    Identite b;
+    return identiteNom(nomA, &a) == 0 && a.ordinaire && identiteNom(nomB, &b) == 0 &&
+           comparer(a, b) == RES_MEME_FICHIER;
 }
 
 int transformerFichier(const char *nomSrc, const char *nomDst, size_t tailleBloc, FonctionBloc bloc,

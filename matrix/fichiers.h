@@ -7,13 +7,18 @@
 // gives a null stream, as a missing file does.
 FILE *ouvrirFichier(const char *nom, const char *mode);
 
+// Whether both names designate one existing plain file, whatever the
+// spelling, links included.
+bool memeFichier(const char *nomA, const char *nomB);
+
 // What a transformation makes of one block: n bytes of src become the
 // returned count of bytes in dst, with the tables of that transformation.
 typedef size_t (*FonctionBloc)(const unsigned char *tables, const unsigned char *src, size_t n, unsigned char *dst);
 
 // Transforms the file nomSrc into the file nomDst, reading blocks of
 // tailleBloc bytes. Returns RES_OK, or the result of the first failure; the
-// source is never opened for writing, nor destroyed through another name.
+// source is never opened for writing, nor destroyed through another name,
+// and a destination that is there but is no plain file is left alone.
 int transformerFichier(const char *nomSrc, const char *nomDst, size_t tailleBloc, FonctionBloc bloc,
                        const unsigned char *tables);
 

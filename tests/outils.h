@@ -44,6 +44,16 @@ inline std::vector<std::string> fichiers(const std::string &dossier)
     return noms;
 }
 
+// n bytes of every value, in no simple order; none is 0 where 0 would
+// encode as 0.
+inline std::string motif(size_t n)
+{
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; ++i)
+        s[i] = static_cast<char>(i * 7 + i / 256 + 1);
+    return s;
+}
+
 // Valid matrices whose identity columns sit in different places.
 inline const char *const G1 = MATRICES "/0_0123_quatre_lignes.txt";
 inline const char *const G2 = MATRICES "/0_3567_identite_a_droite.txt";
