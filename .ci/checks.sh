@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Checks beyond the unit tests: checks.sh NAME SOURCE_DIR BUILD_DIR.
+# Checks beyond the unit tests: checks.sh NAME SOURCE_DIR DIR BUILD_DIR, where
+# DIR is the check's own folder and BUILD_DIR the build that runs it.
 # A missing tool skips the check (exit 4), except under CI where it fails.
 set -euo pipefail
-quoi=$1 src=$2 build=$3
+quoi=$1 src=$2 dir=$3 build=$4
 
 besoin() {
   for outil in "$@"; do
@@ -28,30 +29,37 @@ essayer() {
   rm -rf "$travail"
 }
 
-# verifierPaquets DIR [EMULATOR...]: builds the .deb and the .tar.gz in DIR;
-# lintian and hardening-check find nothing in them, and the program of each,
-# unpacked into a scratch root, gets through a session.
-verifierPaquets() {
-  local dir=$1
-  shift
-  (cd "$dir" && rm -f ./*.deb ./*.tar.gz && cpack >/dev/null)
-  lintian --fail-on error,warning "$dir"/g4crypt_*.deb && echo "lintian: no error, no warning"
-  rm -rf "$dir/racine" "$dir/tgz" && mkdir "$dir/racine" "$dir/tgz"
-  dpkg-deb -x "$dir"/g4crypt_*.deb "$dir/racine"
-  PATH="${OUTILS:+$OUTILS:}$PATH" hardening-check --nocfprotection "$dir/racine/usr/bin/g4crypt"
-  essayer "$dir/racine/usr/share/doc/g4crypt" "$@" "$dir/racine/usr/bin/g4crypt"
-  tar -xzf "$dir"/g4crypt-*.tar.gz -C "$dir/tgz"
-  essayer "$dir"/tgz/g4crypt-*/share/doc/g4crypt "$@" "$(echo "$dir"/tgz/g4crypt-*/bin/g4crypt)"
-  ls "$dir"/*.deb "$dir"/*.tar.gz
+# croise TRIPLET: the program and the unit tests, cross-built.
+croise() {
+  besoin "$1-g++"
+  cmake -S "$src" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/$1.cmake" -DCMAKE_BUILD_TYPE=Release \
+    -DG4_WERROR=ON >/dev/null
+  cmake --build "$dir" -j2 --target g4crypt tests_matrix
+}
+
+# grosFichiers COMMAND...: files past 2 GiB through a 32-bit program. A
+# sparse encrypted file just over 2 GiB is read while half of it is
+# written; a 1.1 GiB source is encrypted past 2 GiB.
+grosFichiers() {
+  local travail
+  travail=$(mktemp -d -p "$dir")
+  cp "$src/exemple/g4.txt" "$travail/"
+  truncate -s $((2 * 1024 * 1024 * 1024 + 2)) "$travail/gros.g4"
+  truncate -s $((1100 * 1024 * 1024)) "$travail/gros.bin"
+  (cd "$travail" && printf 'g4.txt 2 gros.g4 gros.dec 1 g4.txt 1 gros.bin gros.enc 2\n' | "$@" >sortie)
+  local tailles
+  tailles=$(stat -c %s "$travail/gros.dec" "$travail/gros.enc" | tr '\n' ' ')
+  LC_ALL=C grep -a -c -E '^Fin du (d.*)?cryptage' "$travail/sortie" | grep -qx 2 || { tail -n 5 "$travail/sortie"; exit 1; }
+  rm -rf "$travail"
+  [ "$tailles" = "$((1024 * 1024 * 1024 + 1)) $((2200 * 1024 * 1024)) " ] || { echo "sizes: $tailles"; exit 1; }
+  echo "files past 2 GiB: read and written"
 }
 
 cd "$src"
-version=$(sed -n 's/^project(g4crypt VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 code=(main.cpp matrix/*.cpp matrix/*.h console/*.cpp console/*.h)
 case $quoi in
 fuzz)
   besoin clang++
-  dir=$build/fuzz
   cmake -S "$src" -B "$dir" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DG4_TESTS=OFF -DG4_FUZZ=ON -DG4_SANITIZE=ON -DG4_WERROR=ON >/dev/null
   cmake --build "$dir" -j2 --target fuzz_matrice fuzz_dcrypt fuzz_aller_retour
@@ -65,28 +73,25 @@ fuzz)
   ;;
 clang)
   besoin clang++
-  cmake -S "$src" -B "$build/clang" -DCMAKE_CXX_COMPILER=clang++ -DG4_WERROR=ON >/dev/null
-  cmake --build "$build/clang" -j2
-  ctest --test-dir "$build/clang" -LE check --output-on-failure
+  cmake -S "$src" -B "$dir" -DCMAKE_CXX_COMPILER=clang++ -DG4_WERROR=ON >/dev/null
+  cmake --build "$dir" -j2
+  ctest --test-dir "$dir" -LE check --output-on-failure
   ;;
 windows)
-  besoin x86_64-w64-mingw32-g++ wine
-  dir=$build/windows
-  cmake -S "$src" -B "$dir" -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_CXX_COMPILER=x86_64-w64-mingw32-g++ \
-    -DG4_WERROR=ON >/dev/null
+  besoin x86_64-w64-mingw32-g++ wine localedef
+  cmake -S "$src" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/x86_64-w64-mingw32.cmake" -DG4_WERROR=ON >/dev/null
   cmake --build "$dir" -j2 --target g4crypt
   # A French Windows: code pages 850 (console) and 1252 (ANSI), from a
   # French locale of the build's own.
-  besoin localedef
   mkdir -p "$dir/locale" && localedef -i fr_FR -f UTF-8 "$dir/locale/fr_FR.UTF-8"
-  # A prefix of the build's own; its first start takes a while and talks.
   export LOCPATH=$dir/locale
+  # A prefix of the build's own; its first start takes a while and talks.
   export WINEPREFIX=$dir/wine WINEDEBUG=-all LC_ALL=fr_FR.UTF-8
   wine cmd /c exit >/dev/null 2>&1
   # The version resource carries the project's version.
   ressources=$(x86_64-w64-mingw32-windres -i "$dir/g4crypt.exe" -O rc)
   for champ in FileVersion ProductVersion; do
-    grep -q "VALUE \"$champ\", \"$version\"" <<<"$ressources" || { echo "no $champ $version"; exit 1; }
+    grep -q "VALUE \"$champ\", \"$G4_VERSION\"" <<<"$ressources" || { echo "no $champ $G4_VERSION"; exit 1; }
   done
   grep -q 'level=""asInvoker""' <<<"$ressources"
   (cd "$dir" && cpack -G ZIP >/dev/null)
@@ -95,31 +100,77 @@ windows)
   essayer "$dir"/zip/g4crypt-* wine "$(echo "$dir"/zip/g4crypt-*/g4crypt.exe)"
   echo "zip: $(cd "$dir/zip" && echo g4crypt-*/*)"
   ;;
-paquets)
-  besoin cpack dpkg-deb lintian hardening-check groff
+arm64)
+  croise aarch64-linux-gnu
+  ;;
+armhf)
+  croise arm-linux-gnueabihf
+  ;;
+i386)
+  croise i686-linux-gnu
+  grosFichiers /usr/i686-linux-gnu/lib/ld-linux.so.2 --library-path /usr/i686-linux-gnu/lib "$dir/g4crypt"
+  ;;
+release)
+  besoin git cmake cpack dpkg-deb lintian hardening-check groff readelf chroot
   for page in doc/*.1; do
     avis=$(groff -k -man -ww -z "$page" 2>&1)
     [ -z "$avis" ] || { echo "$page: $avis"; exit 1; }
   done
-  dir=$build/paquets
-  cmake -S "$src" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DG4_TESTS=OFF -DG4_WERROR=ON >/dev/null
-  cmake --build "$dir" -j2
-  verifierPaquets "$dir"
-  ;;
-arm64)
-  besoin aarch64-linux-gnu-g++ qemu-aarch64 cpack dpkg-deb lintian hardening-check
-  dir=$build/arm64
-  cmake -S "$src" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/aarch64-linux-gnu.cmake" -DCMAKE_BUILD_TYPE=Release \
-    -DG4_WERROR=ON >/dev/null
-  cmake --build "$dir" -j2 --target g4crypt tests_matrix
-  # The package's dependencies are written out: the C library alone.
-  if readelf -d "$dir/g4crypt" | grep NEEDED | grep -v -E '\[(libc|libm)\.so|\[ld-linux'; then
-    echo "a library beyond the package's Depends"
+  # Two clones in two folders, built one after the other: the same files.
+  rm -rf "$dir" && mkdir -p "$dir"
+  for n in un deux-dans-un-autre-dossier; do
+    git clone -q "$src" "$dir/$n/g4crypt"
+    "$dir/$n/g4crypt/packaging/release.sh" "$dir/$n/dist"
+  done
+  if ! diff "$dir"/un/dist/SHA256SUMS "$dir"/deux-dans-un-autre-dossier/dist/SHA256SUMS; then
+    if command -v diffoscope >/dev/null; then
+      for f in $(diff "$dir"/un/dist/SHA256SUMS "$dir"/deux-*/dist/SHA256SUMS | sed -n 's/^< [0-9a-f]*  //p'); do
+        diffoscope "$dir/un/dist/$f" "$dir"/deux-*/dist/"$f" || true
+      done
+    fi
     exit 1
   fi
-  # hardening-check disassembles with the objdump it finds first.
-  mkdir -p "$dir/outils" && ln -sf "$(command -v aarch64-linux-gnu-objdump)" "$dir/outils/objdump"
-  OUTILS=$dir/outils verifierPaquets "$dir" qemu-aarch64 -L /usr/aarch64-linux-gnu
+  dist=$dir/un/dist
+  for deb in "$dist"/*.deb; do
+    lintian --fail-on error,warning "$deb" && echo "lintian $(basename "$deb"): no error, no warning"
+    racine=$dir/racine-$(basename "$deb" .deb)
+    dpkg-deb -x "$deb" "$racine"
+    programme=$racine/usr/bin/g4crypt
+    # The C library alone, at a version that covers every symbol it takes.
+    if readelf -d "$programme" | grep NEEDED | grep -v -E '\[(libc|libm)\.so|\[ld-linux'; then
+      echo "$deb: a library beyond the package's Depends"
+      exit 1
+    fi
+    besoin=$(readelf -V --wide "$programme" | grep -o 'GLIBC_[0-9.]*' | sed 's/GLIBC_//' | sort -V | tail -n 1)
+    depend=$(dpkg-deb -f "$deb" Depends | grep -o 'libc6 (>= [0-9.]*)' | grep -o '[0-9][0-9.]*')
+    dpkg --compare-versions "$depend" ge "$besoin" || { echo "$deb: libc6 >= $depend, needs $besoin"; exit 1; }
+    # hardening-check disassembles with the objdump it finds first.
+    arch=$(dpkg-deb -f "$deb" Architecture)
+    triplet=$(dpkg-architecture -A "$arch" -q DEB_HOST_GNU_TYPE 2>/dev/null)
+    mkdir -p "$dir/outils-$arch"
+    ln -sf "$(command -v "$triplet-objdump" || command -v objdump)" "$dir/outils-$arch/objdump"
+    PATH="$dir/outils-$arch:$PATH" hardening-check --nocfprotection "$programme"
+  done
+  # Each static program gets through a session in a root that holds only
+  # itself, the matrix and its files; the ARM ones under qemu-user with no
+  # libraries to find.
+  for tgz in "$dist"/*.tar.gz; do
+    paquet=$dir/$(basename "$tgz" .tar.gz)
+    mkdir -p "$paquet" && tar -xzf "$tgz" -C "$paquet"
+    racine=$paquet/racine
+    mkdir "$racine" && cp "$paquet"/*/bin/g4crypt "$paquet"/*/share/doc/g4crypt/{g4.txt,README.md} "$racine/"
+    if readelf -l "$racine/g4crypt" | grep -q INTERP; then
+      echo "$tgz: not a static program"
+      exit 1
+    fi
+    case $tgz in
+    *-x86_64.tar.gz) essayer "$racine" chroot "$racine" /g4crypt ;;
+    *-aarch64.tar.gz) essayer "$racine" qemu-aarch64 "$racine/g4crypt" ;;
+    *-armv7l.tar.gz) essayer "$racine" qemu-arm "$racine/g4crypt" ;;
+    esac
+    echo "$(basename "$tgz"): static, runs alone"
+  done
+  cat "$dist/SHA256SUMS"
   ;;
 tidy)
   besoin clang-tidy

@@ -1,11 +1,5 @@
-# Cross-build for 64-bit ARM Linux with Debian's cross compiler; what is
-# built runs under qemu-user.
-set(CMAKE_SYSTEM_NAME Linux)
+# 64-bit ARM (Raspberry Pi 4 and 5, ARM servers and laptops), run under qemu-user.
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
-set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64 -L /usr/aarch64-linux-gnu)
-set(CMAKE_FIND_ROOT_PATH /usr/aarch64-linux-gnu)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(G4_TRIPLET aarch64-linux-gnu)
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64 -L /usr/${G4_TRIPLET})
+include(${CMAKE_CURRENT_LIST_DIR}/linux-croise.cmake)

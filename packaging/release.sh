@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# release.sh [DIR]: builds every release file into DIR (default dist/): for
+# amd64, arm64 and armhf a .deb and a static .tar.gz, and the Windows ZIP,
+# then SHA256SUMS beside them. A target whose compiler is missing is
+# skipped, and said so; under CI it fails.
+set -euo pipefail
+src=$(cd "$(dirname "$0")/.." && pwd)
+dist=$(realpath -m "${1:-dist}")
+travail=$(mktemp -d)
+trap 'rm -rf "$travail"' EXIT
+rm -rf "$dist" && mkdir -p "$dist"
+
+# build NAME TOOLCHAIN [OPTION...]: one configuration, its packages into DIR.
+build() {
+  local nom=$1 chaine=$2
+  shift 2
+  cmake -S "$src" -B "$travail/$nom" ${chaine:+-DCMAKE_TOOLCHAIN_FILE="$src/cmake/$chaine.cmake"} \
+    -DCMAKE_BUILD_TYPE=Release -DG4_TESTS=OFF -DG4_WERROR=ON "$@" >/dev/null
+  cmake --build "$travail/$nom" -j2 >/dev/null
+  (cd "$travail/$nom" && cpack -B "$travail/$nom/paquets" >/dev/null)
+  cp "$travail/$nom"/paquets/*.* "$dist/"
+}
+
+# Each target by the toolchain file that builds it; "" for this machine.
+for cible in amd64: arm64:aarch64-linux-gnu armhf:arm-linux-gnueabihf windows:x86_64-w64-mingw32; do
+  nom=${cible%%:*} chaine=${cible#*:}
+  compilateur=${chaine:+$chaine-}g++
+  if ! command -v "$compilateur" >/dev/null; then
+    echo "$nom: skipped, $compilateur not found" >&2
+    [ -z "${CI:-}" ] || exit 1
+    continue
+  fi
+  if [ "$nom" = windows ]; then
+    build "$nom" "$chaine"
+  else
+    build "$nom" "$chaine"
+    build "$nom-static" "$chaine" -DG4_STATIQUE=ON
+  fi
+  echo "$nom: built" >&2
+done
+(cd "$dist" && sha256sum -- *.* >SHA256SUMS)
+cat "$dist/SHA256SUMS"
