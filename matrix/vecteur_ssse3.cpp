@@ -6,9 +6,10 @@
 
 bool uniteVecteur()
 {
-    // One executable for every x86-64: asked of the processor, not the compiler.
-    static const bool present = __builtin_cpu_supports("ssse3");
-    return present;
+    // One executable for every x86-64: asked of the processor, not the
+    // compiler. A plain read of what the start-up code found, and no
+    // guarded static, which would need the C++ runtime library.
+    return __builtin_cpu_supports("ssse3");
 }
 
 namespace {
