@@ -15,13 +15,13 @@ besoin() {
 }
 
 # essayer DIR COMMAND...: a combined session on DIR's sample matrix, run in
-# a scratch folder; the round trip must give the matrix file back.
+# a scratch copy of DIR; the round trip must give the matrix file back.
 essayer() {
   local dossier=$1
   shift
   local travail
   travail=$(mktemp -d)
-  cp "$dossier/g4.txt" "$travail/"
+  cp -r "$dossier/." "$travail/"
   (cd "$travail" && printf 'g4.txt 3 g4.txt g4.code g4.retour 2\n' | "$@" >sortie)
   cmp "$travail/g4.txt" "$travail/g4.retour"
   LC_ALL=C grep -a -q 'Fin du d.*cryptage' "$travail/sortie"
@@ -142,11 +142,11 @@ release)
       exit 1
     fi
     besoin=$(readelf -V --wide "$programme" | grep -o 'GLIBC_[0-9.]*' | sed 's/GLIBC_//' | sort -V | tail -n 1)
-    depend=$(dpkg-deb -f "$deb" Depends | grep -o 'libc6 (>= [0-9.]*)' | grep -o '[0-9][0-9.]*')
+    depend=$(dpkg-deb -f "$deb" Depends | sed -n 's/.*libc6 (>= \([0-9.]*\)).*/\1/p')
     dpkg --compare-versions "$depend" ge "$besoin" || { echo "$deb: libc6 >= $depend, needs $besoin"; exit 1; }
     # hardening-check disassembles with the objdump it finds first.
     arch=$(dpkg-deb -f "$deb" Architecture)
-    triplet=$(dpkg-architecture -A "$arch" -q DEB_HOST_GNU_TYPE 2>/dev/null)
+    triplet=$(dpkg-architecture -a "$arch" -q DEB_HOST_GNU_TYPE 2>/dev/null || true)
     mkdir -p "$dir/outils-$arch"
     ln -sf "$(command -v "$triplet-objdump" || command -v objdump)" "$dir/outils-$arch/objdump"
     PATH="$dir/outils-$arch:$PATH" hardening-check --nocfprotection "$programme"
@@ -164,9 +164,9 @@ release)
       exit 1
     fi
     case $tgz in
-    *-x86_64.tar.gz) essayer "$racine" chroot "$racine" /g4crypt ;;
-    *-aarch64.tar.gz) essayer "$racine" qemu-aarch64 "$racine/g4crypt" ;;
-    *-armv7l.tar.gz) essayer "$racine" qemu-arm "$racine/g4crypt" ;;
+    *-x86_64.tar.gz) essayer "$racine" chroot . /g4crypt ;;
+    *-aarch64.tar.gz) essayer "$racine" qemu-aarch64 ./g4crypt ;;
+    *-armv7l.tar.gz) essayer "$racine" qemu-arm ./g4crypt ;;
     esac
     echo "$(basename "$tgz"): static, runs alone"
   done
