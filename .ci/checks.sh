@@ -120,7 +120,7 @@ release)
   rm -rf "$dir" && mkdir -p "$dir"
   for n in un deux-dans-un-autre-dossier; do
     git clone -q "$src" "$dir/$n/g4crypt"
-    "$dir/$n/g4crypt/packaging/release.sh" "$dir/$n/dist"
+    "$dir/$n/g4crypt/packaging/release.sh" "$dir/$n/dist" >/dev/null
   done
   if ! diff "$dir"/un/dist/SHA256SUMS "$dir"/deux-dans-un-autre-dossier/dist/SHA256SUMS; then
     if command -v diffoscope >/dev/null; then
