@@ -35,6 +35,8 @@ void ligneHeure(int quelle)
 
 #else
 
+static_assert(sizeof(time_t) == 8, "dates past 2038 need a 64-bit time_t");
+
 void effacer()
 {
     fflush(stdout);
