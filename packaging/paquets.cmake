@@ -60,7 +60,7 @@ set(CPACK_STRIP_FILES ON)
 
 # Debian's architecture names for the processors built for.
 set(architectures x86_64 amd64 aarch64 arm64 armv7l armhf i686 i386)
-list(FIND architectures ${CMAKE_SYSTEM_PROCESSOR} i)
+list(FIND architectures "${CMAKE_SYSTEM_PROCESSOR}" i)
 if(i GREATER_EQUAL 0)
   math(EXPR i "${i} + 1")
   list(GET architectures ${i} CPACK_DEBIAN_PACKAGE_ARCHITECTURE)

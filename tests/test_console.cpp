@@ -285,24 +285,31 @@ TEST(Horodatage, DateEtHeureLocalesDuMoment)
 }
 
 // A byte-order mark opens the input only: a UTF-8 one is skipped, a UTF-16
-// one makes the input UTF-16 text, whose names become UTF-8 ones. Anywhere
-// else its bytes are a name's.
+// one makes the input UTF-16 text, whose names become UTF-8 ones (a lone
+// surrogate as U+FFFD); the beginning of one is a name's first bytes.
+// Anywhere else its bytes are a name's.
 TEST(Marques, ParUnTube)
 {
-    const std::u16string reponses = u"g4 3 clair code é😀 2";
+    // Each length of UTF-8 at its edges, and surrogates paired or not.
+    const std::u16string noms =
+        u"\uD7FF\uE000\xD800" u"a\xDC00\xDC00 \x7F\u0080\u07FF\u0800\uFFFF\xD83D\xDE00\xDBFF\xDFFF";
+    const std::string code = "\uD7FF\uE000\uFFFDa\uFFFD\uFFFD", clair = "\x7F\u0080\u07FF\u0800\uFFFF😀\U0010FFFF";
     std::string le = "\xFF\xFE", be = "\xFE\xFF";
-    for (const char16_t u : reponses) {
+    for (const char16_t u : u"g4 3 clair " + noms + u" 2") {
         le += {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
         be += {static_cast<char>(u >> 8), static_cast<char>(u & 0xFF)};
     }
-    for (const std::string &entree : {std::string("\xEF\xBB\xBFg4 3 clair code é😀 2"), le, be}) {
+    for (const std::string &entree : {"\xEF\xBB\xBFg4 3 clair " + code + " " + clair + " 2", le, be}) {
         Atelier d;
         EXPECT_EQ(parTube(d, entree).statut, 0);
-        EXPECT_EQ(lire(d / "é😀"), d.clair) << entree;
+        EXPECT_TRUE(lire(d / code) == d.codeClair && lire(d / clair) == d.clair) << entree;
     }
-    Atelier d;
-    parTube(d, "g4 1 clair \xEF\xBB\xBF 2");
-    EXPECT_EQ(lire(d / "\xEF\xBB\xBF"), d.codeClair);
+    for (const char *debut : {"\xFF", "\xFE\xFE", "\xEF\xBB", "\xEF"}) {
+        Atelier d;
+        const std::string sortie = parTube(d, debut + std::string(" g4 1 clair \xEF\xBB\xBF 2")).sortie;
+        EXPECT_NE(sortie.find("Ce fichier n'existe pas."), std::string::npos) << debut;
+        EXPECT_EQ(lire(d / "\xEF\xBB\xBF"), d.codeClair) << debut;
+    }
 }
 
 // Windows writes the same bytes as Linux, and names given with either
