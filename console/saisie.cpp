@@ -50,10 +50,9 @@ int versConsole(const int *u, int n, char *octets)
 {
     const wchar_t large[2] = {static_cast<wchar_t>(u[0]), static_cast<wchar_t>(u[n - 1])};
     const UINT page = GetConsoleCP();
-    const bool utf8 = page == CP_UTF8;
-    BOOL remplace = FALSE;
-    const int m = WideCharToMultiByte(page, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, large, n, octets, 4, utf8 ? nullptr : "?",
-                                      utf8 ? nullptr : &remplace);
+    const bool utf8 = page == CP_UTF8;  // which takes neither flag nor default
+    const int m =
+        WideCharToMultiByte(page, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, large, n, octets, 4, utf8 ? nullptr : "?", nullptr);
     if (m > 0)
         return m;
     octets[0] = '?';

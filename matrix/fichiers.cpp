@@ -2,13 +2,12 @@
 
 #include "matrice.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #ifdef _WIN32
-#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 #else
-#include <fcntl.h>
 #include <unistd.h>
 #endif
 
