@@ -30,11 +30,14 @@ int dcrypt(const char *a, const char *b, const Matrice &m)
 }
 
 // What the destination holds after a successful transformation of entree.
+// It is created as any new file is: 0666 less the umask.
 std::string transformer(Operation op, const Matrice &m, const std::string &entree)
 {
     Dossier d;
     ecrire(d / "a", entree);
     EXPECT_EQ(op((d / "a").c_str(), (d / "b").c_str(), m), RES_OK);
+    struct stat st;
+    EXPECT_TRUE(stat((d / "b").c_str(), &st) == 0 && (st.st_mode & 0777) == (0666 & ~umask(022)));
     return lire(d / "b");
 }
 
