@@ -16,6 +16,8 @@
 // older encrypted file decoded), then the exact output, with <efface> where
 // the screen is cleared and <H> for a date and time. Files named linux_ or
 // windows_ run on that platform only.
+using namespace std::string_literals;
+
 namespace {
 
 // Set for the Windows runs: the same sessions then go through that
@@ -185,8 +187,7 @@ protected:
         EXPECT_EQ(transcrire(s.sortie, efface), attendu(t.attendu));
         EXPECT_EQ(lire(d / "clair"), d.clair);
         EXPECT_TRUE(lire(d / "gros") == d.gros);
-        const std::string code = lire(d / "code");
-        EXPECT_TRUE(code == "\x4D\x17\x4D\x17" || code == d.codeClair);
+        EXPECT_TRUE(lire(d / "code") == "\x4D\x17\x4D\x17" || lire(d / "code") == d.codeClair);
         EXPECT_EQ(std::filesystem::exists(d / "d") ? lire(d / "d") : "-", t.d == "clair"    ? d.clair
                                                                           : t.d == "ancien" ? "AA"
                                                                                             : t.d);
@@ -260,20 +261,19 @@ TEST(Questions, ArriventAvantDAttendreLaReponse)
     std::smatch m;
     ASSERT_TRUE(std::regex_search(s.sortie, m, std::regex("Fin du cryptage (..)/(..)/(....) (..):(..):(..),(..)")));
     const std::string h = m.str(3) + m.str(2) + m.str(1) + m.str(4) + m.str(5) + m.str(6) + m.str(7);
-    EXPECT_LE(bornes[0], h);
-    EXPECT_LE(h, bornes[1]);
+    EXPECT_TRUE(bornes[0] <= h && h <= bornes[1]) << bornes[0] << " " << h << " " << bornes[1];
 }
 
 // A byte-order mark opens the input only: a UTF-8 one is skipped, a UTF-16
 // one makes the input UTF-16 text, whose names become UTF-8 ones (a lone
-// surrogate as U+FFFD); the beginning of one is a name's first bytes.
-// Anywhere else its bytes are a name's.
+// surrogate as U+FFFD). Anywhere else its bytes are a name's.
 TEST(Marques, ParUnTube)
 {
     // Each length of UTF-8 at its edges, and surrogates paired or not.
-    const std::u16string noms = u"\uD7FF\uE000\xD800"
-                                u"a\xDC00\xDC00 \x7F\u0080\u07FF\u0800\uFFFF\xD83D\xDE00\xDBFF\xDFFF";
-    const std::string code = "\uD7FF\uE000\uFFFDa\uFFFD\uFFFD", clair = "\x7F\u0080\u07FF\u0800\uFFFF😀\U0010FFFF";
+    const std::u16string noms = u"\uD7FF\uE000\xD800\xDBFF"
+                                u"a\xDC00\xDC00 \x7F\u0080\u07FF\u0800\uFFFF\xD800\xDC00\xDBFF\xDFFF";
+    const std::string code = "\uD7FF\uE000\uFFFD\uFFFDa\uFFFD\uFFFD",
+                      clair = "\x7F\u0080\u07FF\u0800\uFFFF\U00010000\U0010FFFF";
     std::string le = "\xFF\xFE", be = "\xFE\xFF";
     for (const char16_t u : u"g4 3 clair " + noms + u" 2") {
         le += {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
@@ -284,10 +284,12 @@ TEST(Marques, ParUnTube)
         parTube(d, entree);
         EXPECT_TRUE(lire(d / code) == d.codeClair && lire(d / clair) == d.clair) << entree;
     }
-    for (const char *debut : {"\xFF", "\xFE\xFE", "\xEF\xBB", "\xEF"}) {
+    // A first word that only starts like a mark, or whose second byte is
+    // null, is refused or not found: the matrix question comes back.
+    for (const std::string &debut : {"\xFF"s, "\xFE\xFE"s, "\xEF\xBB"s, "\xEF"s, "g\0"s}) {
         Atelier d;
-        const std::string sortie = parTube(d, debut + std::string(" g4 1 clair \xEF\xBB\xBF 2")).sortie;
-        EXPECT_NE(sortie.find("Ce fichier n'existe pas."), std::string::npos) << debut;
+        const std::string sortie = parTube(d, debut + " g4 1 clair \xEF\xBB\xBF 2").sortie;
+        EXPECT_NE(sortie.find("valide?", sortie.find("valide?") + 1), std::string::npos) << debut;
         EXPECT_EQ(lire(d / "\xEF\xBB\xBF"), d.codeClair) << debut;
     }
 }

@@ -36,8 +36,7 @@ std::string transformer(Operation op, const Matrice &m, const std::string &entre
     Dossier d;
     ecrire(d / "a", entree);
     EXPECT_EQ(op((d / "a").c_str(), (d / "b").c_str(), m), RES_OK);
-    struct stat st;
-    EXPECT_TRUE(stat((d / "b").c_str(), &st) == 0 && (st.st_mode & 0777) == (0666 & ~umask(022)));
+    EXPECT_EQ(std::filesystem::status(d / "b").permissions(), std::filesystem::perms(0666 & ~umask(022)));
     return lire(d / "b");
 }
 
