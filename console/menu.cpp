@@ -54,11 +54,11 @@ int menu()
 
     int r = SAISIE_OK;
     if (etatMenu == 1)
-        r = dialogueCrypt(acrypt, crypt, str, &verif2);
+        r = dialogueCrypt(Nmat, acrypt, crypt, str, &verif2);
     else if (etatMenu == 2)
-        r = dialogueDcrypt(crypt, dcrypt, init, &verif2);
+        r = dialogueDcrypt(Nmat, crypt, dcrypt, init, &verif2);
     else
-        r = dialogueCombine(acrypt, crypt, dcrypt, str, init, &verif2);
+        r = dialogueCombine(Nmat, acrypt, crypt, dcrypt, str, init, &verif2);
     if (r == SAISIE_FIN)
         return finEntree();
 

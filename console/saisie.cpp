@@ -3,6 +3,10 @@
 #include <climits>
 #include <cstdio>
 #ifdef _WIN32
+#include "fichiers.h"
+
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #endif
 
@@ -22,6 +26,24 @@ int nReserve = 0;
 void reserver(int c)
 {
     reserve[nReserve++] = static_cast<unsigned char>(c);
+}
+
+// One byte of answers given in bytes. On Windows a 0x1A byte (Ctrl+Z) ends
+// them, as it did when the input was read as text.
+int lireOctet()
+{
+#ifdef _WIN32
+    static bool fin = false;
+    if (!fin) {
+        const int c = getchar();
+        if (c != 0x1A)
+            return c;
+        fin = true;
+    }
+    return EOF;
+#else
+    return getchar();
+#endif
 }
 
 #ifdef _WIN32
@@ -133,21 +155,31 @@ void choisirCodage()
 {
     codage = OCTETS;
 #ifdef _WIN32
+    const HANDLE h = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode;
-    if (GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode)) {
+    if (GetConsoleMode(h, &mode)) {
         codage = CONSOLE;
+        annoncerEntree(ENTREE_CONSOLE);
         return;
     }
+    // As text, a 0x1A byte would end UTF-16 answers, and the 0x0D byte of a
+    // character before a line feed would be dropped. Should this fail, the
+    // answers are read as text, as they always were.
+    (void)_setmode(_fileno(stdin), _O_BINARY);
+    annoncerEntree(GetFileType(h) == FILE_TYPE_PIPE ? ENTREE_TUBE : ENTREE_FICHIER);
 #endif
-    int lu[3] = {getchar(), EOF, EOF};
+    int lu[3] = {lireOctet(), EOF, EOF};
     int n = 1;
     const int second = lu[0] == 0xEF ? 0xBB : lu[0] == 0xFF ? 0xFE : lu[0] == 0xFE ? 0xFF : -1;
-    if (second != -1 && (lu[n++] = getchar()) == second) {
+    if (second != -1 && (lu[n++] = lireOctet()) == second) {
         if (lu[0] != 0xEF) {
             codage = lu[0] == 0xFF ? UTF16LE : UTF16BE;
+#ifdef _WIN32
+            annoncerEntree(ENTREE_UTF16);
+#endif
             return;
         }
-        if ((lu[n++] = getchar()) == 0xBF)
+        if ((lu[n++] = lireOctet()) == 0xBF)
             return;
     }
     // Not a mark: its bytes are read again as answers.
@@ -162,7 +194,7 @@ int octet()
         choisirCodage();
     if (nReserve > 0)
         return reserve[--nReserve];
-    return codage == OCTETS ? getchar() : decoder();
+    return codage == OCTETS ? lireOctet() : decoder();
 }
 
 bool estBlanc(int c)

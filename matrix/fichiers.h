@@ -3,9 +3,22 @@
 
 #include <cstdio>
 
-// Opens a plain file for reading; anything else (directory, device, pipe)
-// gives a null stream, as a missing file does.
+// Opens a matrix or source file for reading; anything else (directory,
+// device, pipe) gives a null stream, as a missing file does, and a device
+// is never opened.
 FILE *ouvrirFichier(const char *nom, const char *mode);
+
+// The open itself: it never waits, also when a named pipe was put in the
+// file's place after it was looked at, and keeps only a plain file.
+FILE *ouvrirLecture(const char *nom, const char *mode);
+
+#ifdef _WIN32
+// Where the answers come from, which tells how the names in them are
+// encoded: typed at the console, UTF-16 text, or bytes through a pipe or
+// from a file.
+enum { ENTREE_CONSOLE, ENTREE_UTF16, ENTREE_TUBE, ENTREE_FICHIER };
+void annoncerEntree(int nature);
+#endif
 
 // Whether both names designate one existing plain file, whatever the
 // spelling, links included.
@@ -18,7 +31,8 @@ typedef size_t (*FonctionBloc)(const unsigned char *tables, const unsigned char 
 // Transforms the file nomSrc into the file nomDst, reading blocks of
 // tailleBloc bytes. Returns RES_OK, or the result of the first failure; the
 // source is never opened for writing, nor destroyed through another name,
-// and a destination that is there but is no plain file is left alone.
+// and a destination that is there but is no plain file is left alone. A
+// new destination is no more open than the source.
 int transformerFichier(const char *nomSrc, const char *nomDst, size_t tailleBloc, FonctionBloc bloc,
                        const unsigned char *tables);
 

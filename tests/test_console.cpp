@@ -63,9 +63,9 @@ std::string attendu(const std::string &transcription)
                                  : remplacer(remplacer(transcription, "<efface>", ""), "\xC3\xA9", "\xE9");
 }
 
-// A directory with matrix files, a plain file with two links to it, an
-// older encrypted file, a file too large to transform under the file size
-// limit of the piped runs, and a named pipe.
+// A directory with matrix files (g4 with a link to it, cle), a plain file
+// with two links to it, an older encrypted file, a file too large to
+// transform under the file size limit of the piped runs, and a named pipe.
 struct Atelier : Dossier {
     const std::string clair = std::string("Bonjour\0\xff\n", 10), gros = motif(1 << 20);
     std::string codeClair;  // clair encrypted with g4
@@ -84,7 +84,8 @@ struct Atelier : Dossier {
         ecrire(*this / "uns", std::string(32, '1'));
         ecrire(*this / "code", "\x4D\x17\x4D\x17");  // "AA"
         if (link((*this / "clair").c_str(), (*this / "dur").c_str()) != 0 ||
-            symlink("clair", (*this / "lien").c_str()) || mkfifo((*this / "tube").c_str(), 0600))
+            symlink("clair", (*this / "lien").c_str()) || symlink("g4", (*this / "cle").c_str()) ||
+            mkfifo((*this / "tube").c_str(), 0600))
             std::abort();
     }
 };
@@ -186,6 +187,7 @@ protected:
         EXPECT_EQ(s.statut, 0);
         EXPECT_EQ(transcrire(s.sortie, efface), attendu(t.attendu));
         EXPECT_EQ(lire(d / "clair"), d.clair);
+        EXPECT_EQ(lire(d / "g4"), lire(G1));
         EXPECT_TRUE(lire(d / "gros") == d.gros);
         EXPECT_TRUE(lire(d / "code") == "\x4D\x17\x4D\x17" || lire(d / "code") == d.codeClair);
         EXPECT_EQ(std::filesystem::exists(d / "d") ? lire(d / "d") : "-", t.d == "clair"    ? d.clair

@@ -1,0 +1,177 @@
+// The file layer's Windows half: names go to the file system in UTF-16,
+// read from the encoding they were typed in.
+#include "fichiers.h"
+#include "systeme.h"
+
+#ifdef _WIN32
+#include <cstring>
+#include <cwchar>
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+namespace {
+
+enum { TAILLE_LARGE = MAX_PATH };
+
+// Where the answers come from, and the legacy code page of the input once
+// a name has settled it (0 until then). Only here is it decided which
+// encoding a name is in.
+int entree = ENTREE_FICHIER;
+UINT pageFixee = 0;
+
+bool enUtf8(const char *nom)
+{
+    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, nom, -1, nullptr, 0) > 0;
+}
+
+// Typed at the console, a name is in its code page. Otherwise a name whose
+// bytes are UTF-8 is UTF-8 (as editors save today, and as UTF-16 answers
+// are passed on); any other is in the input's legacy page: the settled
+// one, or until then what cmd's echo sends into a pipe (OEM) or what an
+// editor saves (ANSI).
+UINT pageDuNom(const char *nom)
+{
+    if (entree == ENTREE_CONSOLE)
+        return GetConsoleCP();
+    if (entree == ENTREE_UTF16 || enUtf8(nom))
+        return CP_UTF8;
+    if (pageFixee != 0)
+        return pageFixee;
+    return entree == ENTREE_TUBE ? GetOEMCP() : GetACP();
+}
+
+bool barre(wchar_t c)
+{
+    return c == L'\\' || c == L'/';
+}
+
+// False when the name has no UTF-16 form in that page: it is then refused,
+// never cut short. A letter the console lacks came as '?', which must
+// match no file; the '?' also keeps out the object namespaces (\\?\ and
+// \??\), and the device one (\\.\) is kept out here: they reach
+// devices, never plain files.
+bool lireEn(UINT page, const char *nom, wchar_t *large)
+{
+    return MultiByteToWideChar(page, MB_ERR_INVALID_CHARS, nom, -1, large, TAILLE_LARGE) > 0 &&
+           wcspbrk(large, L"?*") == nullptr &&
+           !(barre(large[0]) && barre(large[1]) && large[2] == L'.' && barre(large[3]));
+}
+
+bool elargir(const char *nom, wchar_t *large)
+{
+    return lireEn(pageDuNom(nom), nom, large);
+}
+
+int identiteHandle(HANDLE h, Identite *id)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (h == INVALID_HANDLE_VALUE)
+        return -1;
+    // A device or a pipe, or a file that cannot say what it is, is no plain
+    // file: never taken for the source, never written to.
+    const bool disque = GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info);
+    *id = {disque ? info.dwVolumeSerialNumber : 0ull,
+           disque ? (static_cast<unsigned long long>(info.nFileIndexHigh) << 32 | info.nFileIndexLow) : 0ull,
+           disque ? (static_cast<unsigned long long>(info.nFileSizeHigh) << 32 | info.nFileSizeLow) : 0ull, 0,
+           disque && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0};
+    return 0;
+}
+
+int identiteLarge(const wchar_t *large, Identite *id)
+{
+    // No access asked, only the identity: opening a device so does nothing.
+    const HANDLE h = CreateFileW(large, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const int r = identiteHandle(h, id);
+    if (h != INVALID_HANDLE_VALUE)
+        CloseHandle(h);
+    return r;
+}
+
+}  // namespace
+
+void annoncerEntree(int nature)
+{
+    entree = nature;
+}
+
+// A name whose OEM and ANSI readings differ names a file under exactly one
+// of them: that is the input's page from now on. Under both, as two
+// different files, nothing tells which was meant.
+bool reconnaitrePage(const char *nom)
+{
+    if (pageFixee != 0 || pageDuNom(nom) == CP_UTF8 || entree == ENTREE_CONSOLE)
+        return true;
+    const UINT pages[2] = {GetOEMCP(), GetACP()};
+    wchar_t large[2][TAILLE_LARGE];
+    Identite id[2];
+    bool existe[2];
+    for (int i = 0; i < 2; ++i)
+        existe[i] = lireEn(pages[i], nom, large[i]) && identiteLarge(large[i], &id[i]) == 0;
+    if (existe[0] != existe[1]) {
+        pageFixee = pages[existe[0] ? 0 : 1];
+        return true;
+    }
+    return !existe[0] || wcscmp(large[0], large[1]) == 0 ||
+           (id[0].volume == id[1].volume && id[0].index == id[1].index);
+}
+
+int identiteNom(const char *nom, Identite *id)
+{
+    wchar_t large[TAILLE_LARGE];
+    return elargir(nom, large) ? identiteLarge(large, id) : -1;
+}
+
+int identiteFlux(FILE *pf, Identite *id)
+{
+    return identiteHandle(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(pf))), id);
+}
+
+FILE *ouvrirNom(const char *nom, const char *mode)
+{
+    wchar_t large[TAILLE_LARGE];
+    wchar_t modeLarge[4] = {};
+    for (int i = 0; i < 3 && mode[i] != '\0'; ++i)
+        modeLarge[i] = static_cast<wchar_t>(mode[i]);
+    return elargir(nom, large) ? _wfopen(large, modeLarge) : nullptr;
+}
+
+// A new file takes its folder's access rules.
+FILE *ouvrirEcriture(const char *nom, unsigned)
+{
+    wchar_t large[TAILLE_LARGE];
+    if (!elargir(nom, large))
+        return nullptr;
+    const HANDLE h = CreateFileW(large, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return nullptr;
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(h);
+        return nullptr;
+    }
+    FILE *pf = _fdopen(fd, "wb");
+    if (pf == nullptr)
+        _close(fd);
+    return pf;
+}
+
+int vider(FILE *pf)
+{
+    return _chsize_s(_fileno(pf), 0);
+}
+
+// A colon anywhere but after a leading drive letter (C:nom) names a
+// stream of a file, where the output would hide, or be added to the
+// source itself.
+bool destinationPermise(const char *nom)
+{
+    const char *deuxPoints = strchr(nom, ':');
+    const bool lecteur =
+        deuxPoints == nom + 1 && ((nom[0] >= 'A' && nom[0] <= 'Z') || (nom[0] >= 'a' && nom[0] <= 'z'));
+    return deuxPoints == nullptr || (lecteur && strchr(nom + 2, ':') == nullptr);
+}
+
+#endif

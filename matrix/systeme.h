@@ -1,0 +1,39 @@
+#ifndef G4CRYPT_SYSTEME_H
+#define G4CRYPT_SYSTEME_H
+
+// What each system's half of the file layer gives the shared part. A name
+// is kept as the bytes that were read; only these functions hand it to the
+// file system.
+
+#include <cstdio>
+
+// Where a file lives, whether it is a plain one, how long it is, and the
+// permission bits a copy of it may take: device and inode on Linux, volume
+// and file index on Windows.
+struct Identite {
+    unsigned long long volume, index, taille;
+    unsigned droits;
+    bool ordinaire;
+};
+
+// 0 with *id filled, or -1 when the name designates nothing.
+int identiteNom(const char *nom, Identite *id);
+int identiteFlux(FILE *pf, Identite *id);
+
+// Opens for reading without waiting: a named pipe opens at once rather
+// than blocking until a writer comes.
+FILE *ouvrirNom(const char *nom, const char *mode);
+
+// Opens for writing without waiting, creating the file with the given
+// permission bits less the umask, but not emptying it yet.
+FILE *ouvrirEcriture(const char *nom, unsigned droits);
+int vider(FILE *pf);
+
+// Whether the name may be written to at all, before anything is opened.
+bool destinationPermise(const char *nom);
+
+// Reads a matrix or source name, settling how the input's names are
+// encoded where it tells. False when the name is refused.
+bool reconnaitrePage(const char *nom);
+
+#endif
