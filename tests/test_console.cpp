@@ -1,8 +1,10 @@
 #include "matrice.h"
 #include "outils.h"
 
+#include <cstring>
 #include <ctime>
 #include <gtest/gtest.h>
+#include <iconv.h>
 #include <poll.h>
 #include <pty.h>
 #include <regex>
@@ -21,8 +23,19 @@ using namespace std::string_literals;
 namespace {
 
 // Set for the Windows runs: the same sessions then go through that
-// executable under Wine.
-const char *const exeWindows = getenv("G4_WINDOWS_EXE");
+// executable under Wine, in the prefix and the French locale that the
+// windows check made beside it.
+const char *const exeWindows = [] {
+    const char *exe = getenv("G4_WINDOWS_EXE");
+    if (exe != nullptr) {
+        const std::string dossier = std::filesystem::path(exe).parent_path().string();
+        setenv("WINEPREFIX", (dossier + "/wine").c_str(), 1);
+        setenv("LOCPATH", (dossier + "/locale").c_str(), 1);
+        setenv("LC_ALL", "fr_FR.UTF-8", 1);
+        setenv("WINEDEBUG", "-all", 1);
+    }
+    return exe;
+}();
 
 struct Transcription {
     std::string entree, d, attendu;
@@ -107,14 +120,16 @@ std::string programme()
     return autre == nullptr ? LINUX : "timeout 60 " + std::string(autre);
 }
 
-// Runs the program in the directory with the answers piped in. On Linux a
-// file size limit of 128 KiB makes writes fail as on a full disk.
-Session parTube(const Dossier &d, const std::string &entree, const std::string &prog = programme())
+// Runs the program in the directory with the answers from a file, or
+// through a pipe. On Linux a file size limit of 128 KiB makes writes fail
+// as on a full disk.
+Session parTube(const Dossier &d, const std::string &entree, const std::string &prog = programme(), bool tube = false)
 {
     ecrire(d / ".entree", entree);
     const std::string limite = exeWindows == nullptr ? "trap '' XFSZ; ulimit -f 256; " : "";
-    const int brut =
-        system(("cd '" + d.chemin.string() + "' && " + limite + prog + " --aide inutile <.entree >.sortie").c_str());
+    const int brut = system(("cd '" + d.chemin.string() + "' && " + limite + (tube ? "cat .entree | " : "") + prog +
+                             " --aide inutile " + (tube ? "" : "<.entree ") + ">.sortie")
+                                .c_str());
     return {lire(d / ".sortie"), WIFEXITED(brut) ? WEXITSTATUS(brut) : -1};
 }
 
@@ -277,14 +292,19 @@ TEST(Marques, ParUnTube)
     const std::string code = "\uD7FF\uE000\uFFFD\uFFFDa\uFFFD\uFFFD",
                       clair = "\x7F\u0080\u07FF\u0800\uFFFF\U00010000\U0010FFFF";
     std::string le = "\xFF\xFE", be = "\xFE\xFF";
-    for (const char16_t u : u"g4 3 clair " + noms + u" 2") {
+    // Read as text on Windows, К (0x041A) would end the input, and U+0D15
+    // before a line feed would lose its 0x0D byte.
+    const char16_t *const suite = u" 1 g4 1 clair \u041A\u0D15\n2";
+    for (const char16_t u : u"g4 3 clair " + noms + suite) {
         le += {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
         be += {static_cast<char>(u >> 8), static_cast<char>(u & 0xFF)};
     }
-    for (const std::string &entree : {"\xEF\xBB\xBFg4 3 clair " + code + " " + clair + " 2", le, be}) {
+    for (const std::string &entree :
+         {"\xEF\xBB\xBFg4 3 clair " + code + " " + clair + " 1 g4 1 clair \u041A\u0D15\n2", le, be}) {
         Atelier d;
         parTube(d, entree);
         EXPECT_TRUE(lire(d / code) == d.codeClair && lire(d / clair) == d.clair) << entree;
+        EXPECT_TRUE(lire(d / "\u041A\u0D15") == d.codeClair) << entree;
     }
     // A first word that only starts like a mark, or whose second byte is
     // null, is refused or not found: the matrix question comes back.
@@ -298,10 +318,12 @@ TEST(Marques, ParUnTube)
 
 // Windows writes the same bytes as Linux, and names given with either
 // slash and with accented letters, typed at a console (in its OEM code
-// page) or piped in UTF-8, in ANSI or in OEM (as the command processor's
-// echo writes), name the files that Linux sees under the same UTF-8 names.
+// page) or piped in UTF-8, name the files that Linux sees under the same
+// UTF-8 names.
 // At the console a letter that its code page lacks (œ, a typographic
-// apostrophe) fails the pass rather than naming a look-alike.
+// apostrophe) fails the pass rather than naming a look-alike. A name in
+// the device or object namespaces, or a destination naming a file's
+// stream, is refused with its question's own message.
 TEST(Windows, MemesFichiersQueSousLinux)
 {
     if (exeWindows == nullptr)
@@ -316,20 +338,29 @@ TEST(Windows, MemesFichiersQueSousLinux)
     ASSERT_EQ(parTube(d, "clé.txt 1 données.txt l.g4 2", LINUX).statut, 0);
     const auto avant = fichiers(d.chemin);
     const std::string reponses = "clé.txt 3 données.txt sous/résumé.g4 sous\\reçu.txt 2";
-    // Windows-1252 and code page 850 have é and ç as single bytes.
-    const std::string ansi = remplacer(remplacer(reponses, "\xC3\xA9", "\xE9"), "\xC3\xA7", "\xE7");
-    const std::string oem = remplacer(remplacer(reponses, "\xC3\xA9", "\x82"), "\xC3\xA7", "\x87");
     Tours console = {{"valide?", "clé.txt\r"}, {"3.Cryptage&Decryptage", "3\r"}};
     for (const char *nom : {"données.txt", "sœur.g4", "x", "l’ete.txt", "sous/résumé.g4", "sous\\reçu.txt",
                             "données.txt", "sous/résumé.g4", "sous\\reçu.txt"})
         console.push_back({std::vector<const char *>{"exe?", "crypter?", "decrypter?"}[(console.size() - 2) % 3],
                            nom + std::string("\r")});
     console.push_back({"2.non", "2\r"});
-    for (const char *voie : {"console", "UTF-8", "ANSI", "OEM"}) {
-        if (voie[0] == 'c')
+    const char *const horsFichiers[] = {"données.txt:x", "\\\\.\\sous\\a", "//./sous/a", "\\??\\sous\\a",
+                                        "\\\\?\\sous\\a"};
+    std::string avantReponses = "\\\\.\\clé.txt clé.txt 1 //?/données.txt sous/a ";
+    for (const char *nom : horsFichiers)
+        avantReponses += "données.txt "s + nom + " ";
+    for (const char *voie : {"console", "UTF-8"}) {
+        if (voie[0] == 'c') {
             parTerminal(d, console);
-        else
-            parTube(d, voie[0] == 'U' ? reponses : voie[0] == 'A' ? ansi : oem);
+        } else {
+            const std::string sortie = parTube(d, avantReponses + "données.txt sous/résumé.g4 1 " + reponses).sortie;
+            std::vector<std::string> refus = {"Ce fichier n'existe pas.",
+                                              "Erreur, fichier //?/données.txt introuvable."};
+            for (const char *nom : horsFichiers)
+                refus.push_back("Erreur, fichier "s + nom + " impossible a creer.");
+            for (const std::string &message : refus)
+                EXPECT_NE(sortie.find(message), std::string::npos) << message;
+        }
         EXPECT_TRUE(lire(d / "sous/résumé.g4") == lire(d / "l.g4")) << voie;
         EXPECT_TRUE(lire(d / "sous/reçu.txt") == gros) << voie;
         std::filesystem::remove(d / "sous/résumé.g4");
@@ -337,6 +368,68 @@ TEST(Windows, MemesFichiersQueSousLinux)
         EXPECT_TRUE(fichiers(d.chemin) == avant && fichiers(d / "sous").empty()) << voie;  // nothing misnamed
     }
     EXPECT_EQ(lire(d / "sour.g4") + lire(d / "l'ete.txt"), "autreautre");
+}
+
+// UTF-8 text in a legacy code page, or "" where the page lacks a letter.
+std::string versPage(const char *page, std::string texte)
+{
+    const iconv_t cd = iconv_open(page, "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        std::abort();
+    std::string sortie(texte.size(), '\0');
+    char *de = texte.data(), *vers = sortie.data();
+    size_t reste = texte.size(), place = sortie.size();
+    const bool ok = iconv(cd, &de, &reste, &vers, &place) == 0;
+    iconv_close(cd);
+    return ok ? sortie.substr(0, sortie.size() - place) : "";
+}
+
+// Answers in a legacy code page, as cmd's echo (850) or an editor (1252)
+// writes them, through a pipe or from a file. While the page is unsettled,
+// a name found under both readings is refused; an accented source found
+// under one settles it, and from then on every French letter the page has
+// names the file as typed, to read and to write.
+TEST(Windows, ReponsesEnPageAncienne)
+{
+    if (exeWindows == nullptr)
+        GTEST_SKIP() << "no Windows executable";
+    // Lower and upper case side by side, so that no two names differ by
+    // case alone, which Windows does not tell apart.
+    const std::vector<std::string> lettres = {"à", "À", "â", "Â", "ä", "Ä", "ç", "Ç", "é", "É", "è", "È", "ê",
+                                              "Ê", "ë", "Ë", "î", "Î", "ï", "Ï", "ô", "Ô", "ö", "Ö", "ù", "Ù",
+                                              "û", "Û", "ü", "Ü", "ÿ", "Ÿ", "œ", "Œ", "æ", "Æ", "’", "€"};
+    for (const char *page : {"CP850", "CP1252"}) {
+        std::vector<std::string> aLui;
+        std::copy_if(lettres.begin(), lettres.end(), std::back_inserter(aLui),
+                     [&](const std::string &l) { return !versPage(page, l).empty(); });
+        std::string noms[4];
+        for (size_t i = 0; i < aLui.size(); ++i)
+            noms[i * 4 / aLui.size()] += aLui[i];
+        for (const bool tube : {true, false}) {
+            Atelier d;
+            // 0xE9 is é in 1252 and Ú in 850; é is 0x82 in 850, a low
+            // quote in 1252.
+            std::filesystem::copy_file(G1, d / "é");
+            std::filesystem::copy_file(G2, d / "Ú");
+            ecrire(d / "é.txt", d.clair);
+            const auto avant = fichiers(d.chemin);
+            const std::string sortie =
+                parTube(d,
+                        "\xE9 g4 3 " + versPage(page, "é.txt " + noms[0] + " " + noms[1]) + " 1 g4 3 " +
+                            versPage(page, noms[1] + " " + noms[2] + " " + noms[3]) + " 2",
+                        programme(), tube)
+                    .sortie;
+            EXPECT_NE(sortie.find("Ce fichier n'existe pas."), std::string::npos) << page << tube;
+            auto attendus = avant;
+            attendus.insert(attendus.end(), {".entree", ".sortie"});
+            for (int i = 0; i < 4; ++i) {
+                EXPECT_TRUE(lire(d / noms[i]) == (i % 2 == 0 ? d.codeClair : d.clair)) << page << tube << noms[i];
+                attendus.push_back(noms[i]);
+            }
+            std::sort(attendus.begin(), attendus.end());
+            EXPECT_EQ(fichiers(d.chemin), attendus) << page << tube;  // nothing misnamed
+        }
+    }
 }
 
 }  // namespace
