@@ -14,16 +14,17 @@ besoin() {
   done
 }
 
-# essayer DIR COMMAND...: a combined session on DIR's sample matrix, run in
-# a scratch copy of DIR; the round trip must give the matrix file back.
+# essayer DIR COMMAND...: the README's combined session on DIR's sample
+# files, run in a scratch copy of DIR; the round trip must give the sample
+# file back.
 essayer() {
   local dossier=$1
   shift
   local travail
   travail=$(mktemp -d)
   cp -r "$dossier/." "$travail/"
-  (cd "$travail" && printf 'g4.txt 3 g4.txt g4.code g4.retour 2\n' | "$@" >sortie)
-  cmp "$travail/g4.txt" "$travail/g4.retour"
+  (cd "$travail" && printf 'g4.txt 3 lettre.txt lettre.g4 lettre.dec 2\n' | "$@" >sortie)
+  cmp "$travail/lettre.txt" "$travail/lettre.dec"
   LC_ALL=C grep -a -q 'Fin du d.*cryptage' "$travail/sortie"
   test -s "$dossier/README.md"
   rm -rf "$travail"
@@ -123,7 +124,14 @@ release)
   rm -rf "$dir" && mkdir -p "$dir"
   for n in un deux-dans-un-autre-dossier; do
     git clone -q "$src" "$dir/$n/g4crypt"
+    # A folder of the user's: what it holds stays, and is not listed.
+    mkdir -p "$dir/$n/dist" && echo "a moi" >"$dir/$n/dist/a-moi.txt"
     "$dir/$n/g4crypt/packaging/release.sh" "$dir/$n/dist" >/dev/null
+    grep -qx "a moi" "$dir/$n/dist/a-moi.txt"
+    if grep -q a-moi "$dir/$n/dist/SHA256SUMS"; then
+      echo "SHA256SUMS lists a file the release did not make"
+      exit 1
+    fi
   done
   if ! diff "$dir"/un/dist/SHA256SUMS "$dir"/deux-dans-un-autre-dossier/dist/SHA256SUMS; then
     if command -v diffoscope >/dev/null; then
@@ -162,7 +170,7 @@ release)
     paquet=$dir/$(basename "$tgz" .tar.gz)
     mkdir -p "$paquet" && tar -xzf "$tgz" -C "$paquet"
     racine=$paquet/racine
-    mkdir "$racine" && cp "$paquet"/*/bin/g4crypt "$paquet"/*/share/doc/g4crypt/{g4.txt,README.md} "$racine/"
+    mkdir "$racine" && cp "$paquet"/*/bin/g4crypt "$paquet"/*/share/doc/g4crypt/{g4.txt,lettre.txt,README.md} "$racine/"
     if readelf -l "$racine/g4crypt" | grep -q INTERP; then
       echo "$tgz: not a static program"
       exit 1

@@ -20,7 +20,8 @@ else()
   endif()
   set(CPACK_SYSTEM_NAME ${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR})
 endif()
-install(FILES README.md exemple/g4.txt DESTINATION ${G4_DOC})
+# The sample matrix with a sample file to encrypt beside it.
+install(FILES README.md exemple/g4.txt exemple/lettre.txt DESTINATION ${G4_DOC})
 install(FILES LICENSE DESTINATION ${G4_DOC} COMPONENT licence)
 if(NOT WIN32)
   # Debian's layout: the licence as a machine-readable copyright file, the

@@ -2,13 +2,18 @@
 # release.sh [DIR]: builds every release file into DIR (default dist/): for
 # amd64, arm64 and armhf a .deb and a static .tar.gz, and the Windows ZIP,
 # then SHA256SUMS beside them. A target whose compiler is missing is
-# skipped, and said so; under CI it fails.
+# skipped, and said so; under CI it fails. DIR may hold other files: only
+# the files of the same names are replaced.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 dist=$(realpath -m "${1:-dist}")
 travail=$(mktemp -d)
 trap 'rm -rf "$travail"' EXIT
-rm -rf "$dist" && mkdir -p "$dist"
+mkdir -p "$dist"
+# Sums of an earlier run would lie about the files this one replaces; the
+# new ones are written last, so an interrupted run leaves none.
+rm -f "$dist/SHA256SUMS"
+faits=()
 
 # build NAME TOOLCHAIN [OPTION...]: one configuration, its packages into DIR.
 build() {
@@ -18,7 +23,10 @@ build() {
     -DCMAKE_BUILD_TYPE=Release -DG4_TESTS=OFF -DG4_WERROR=ON "$@" >/dev/null
   cmake --build "$travail/$nom" -j2 >/dev/null
   (cd "$travail/$nom" && cpack -B "$travail/$nom/paquets" >/dev/null)
-  cp "$travail/$nom"/paquets/*.* "$dist/"
+  for f in "$travail/$nom"/paquets/*.*; do
+    cp "$f" "$dist/"
+    faits+=("$(basename "$f")")
+  done
 }
 
 # Each target by the toolchain file that builds it; "" for this machine.
@@ -38,5 +46,6 @@ for cible in amd64: arm64:aarch64-linux-gnu armhf:arm-linux-gnueabihf windows:x8
   fi
   echo "$nom: built" >&2
 done
-(cd "$dist" && sha256sum -- *.* >SHA256SUMS)
+[ ${#faits[@]} -gt 0 ] || { echo "nothing built" >&2; exit 1; }
+(cd "$dist" && sha256sum -- "${faits[@]}" >SHA256SUMS)
 cat "$dist/SHA256SUMS"
