@@ -11,8 +11,9 @@
 // Whatever was printed must stand on the screen before the effect.
 #ifdef _WIN32
 
-// The console's own commands; the command line is in the console's code
-// page, hence the single byte for the accent.
+// The console's own commands. system passes the command line through the
+// ANSI code page, where the accent is the single byte 0xE9 (Windows-1252,
+// as on a French Windows); cmd then prints it in the console's own.
 void effacer()
 {
     fflush(stdout);
