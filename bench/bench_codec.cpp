@@ -3,8 +3,10 @@
 // new file. The program runs as its users run it: a whole process, started
 // in the directory with its answers piped in. The forced table path can only
 // be reached from inside, so its lines time the routines in this process.
-// Usage: bench_codec [directory] [pairs] [--memoire]
+// Usage: bench_codec [directory] [pairs] [--memoire] [--progres]
 // --memoire also compares the peak resident size of encoding 1 MiB and 4 GiB.
+// --progres also times encoding 1 GiB at a pseudo-terminal, where the
+// progress line is drawn, against the same through a pipe.
 #include "matrice.h"
 #include "vecteur.h"
 
@@ -13,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <pty.h>
 #include <random>
 #include <spawn.h>
 #include <string>
@@ -112,6 +115,28 @@ double programme(const std::string &dossier, const std::string &reponses)
     return attendre(pid, "the program");
 }
 
+// The same at a pseudo-terminal, where the progress line is drawn; what the
+// screen would show is read and thrown away.
+double programmeAuTerminal(const std::string &dossier, const std::string &reponses)
+{
+    fflush(stdout);
+    int maitre = -1;
+    const pid_t pid = forkpty(&maitre, nullptr, nullptr, nullptr);
+    if (pid == 0) {
+        if (chdir(dossier.c_str()) == 0 && freopen(reponses.c_str(), "r", stdin) != nullptr)
+            execl(G4CRYPT, "g4crypt", static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    if (pid < 0)
+        echec("cannot start the program at a terminal");
+    char tampon[4096];
+    // Ends when the program closes its side.
+    while (read(maitre, tampon, sizeof tampon) > 0) {
+    }
+    close(maitre);
+    return attendre(pid, "the program at a terminal");
+}
+
 struct Resultat {
     std::vector<double> ratios, temps, cpus, cpusCp;
 };
@@ -182,7 +207,11 @@ int main(int argc, char **argv)
 {
     const std::string dossier = argc > 1 ? argv[1] : ".";
     const int paires = argc > 2 ? std::max(1, atoi(argv[2])) : 9;
-    const bool memoire = argc > 3 && strcmp(argv[3], "--memoire") == 0;
+    bool memoire = false, progres = false;
+    for (int i = 3; i < argc; ++i) {
+        memoire = memoire || strcmp(argv[i], "--memoire") == 0;
+        progres = progres || strcmp(argv[i], "--progres") == 0;
+    }
     const std::string mat = dossier + "/bench.g4", src = dossier + "/bench.src", code = dossier + "/bench.code",
                       copie = dossier + "/bench.cp", retour = dossier + "/bench.back",
                       reponses[2] = {dossier + "/bench.enc", dossier + "/bench.dec"};
@@ -235,6 +264,29 @@ int main(int argc, char **argv)
             tousIdentiques = tousIdentiques && identiques(src, retour);
         }
         forcerChemin(CHEMIN_AUTO);
+    }
+    if (progres) {
+        // Long enough for the line to be drawn for a few seconds.
+        const size_t taille = size_t{1} << 30;
+        ecrireAleatoire(src, taille);
+        Resultat terminal, tube;
+        for (int i = 0; i < paires; ++i) {
+            remove(code.c_str());
+            auto debut = Horloge::now();
+            terminal.cpus.push_back(programmeAuTerminal(dossier, reponses[0]));
+            terminal.temps.push_back(secondes(debut));
+            remove(code.c_str());
+            debut = Horloge::now();
+            tube.cpus.push_back(programme(dossier, reponses[0]));
+            tube.temps.push_back(secondes(debut));
+            terminal.ratios.push_back(terminal.temps.back() / tube.temps.back());
+        }
+        const auto [mini, maxi] = std::minmax_element(terminal.ratios.begin(), terminal.ratios.end());
+        printf("\n1 GiB source encoded, progress line drawn at a terminal against a pipe\n");
+        printf("terminal %6.0f MB/s, CPU %.3f s; pipe %6.0f MB/s, CPU %.3f s; terminal / pipe %.2f [%.2f .. %.2f]\n",
+               static_cast<double>(taille) / 1e6 / mediane(terminal.temps), mediane(terminal.cpus),
+               static_cast<double>(taille) / 1e6 / mediane(tube.temps), mediane(tube.cpus), mediane(terminal.ratios),
+               *mini, *maxi);
     }
     if (memoire) {
         printf("\npeak resident size encoding 1 MiB: %ld KiB; 4 GiB: %ld KiB\n", residentMax(dossier, str, 1ULL << 20),

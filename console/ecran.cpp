@@ -1,14 +1,19 @@
 #include "ecran.h"
 
+#include "progres.h"
+
 #include <cstdio>
 #ifdef _WIN32
 #include <cstdlib>
+#include <windows.h>
 #else
 #include <ctime>
+#include <sys/ioctl.h>
 #include <unistd.h>
 #endif
 
-// Whatever was printed must stand on the screen before the effect.
+// Whatever was printed must stand on the screen before the effect, and the
+// progress line must not.
 #ifdef _WIN32
 
 // The console's own commands. system passes the command line through the
@@ -16,6 +21,7 @@
 // as on a French Windows); cmd then prints it in the console's own.
 void effacer()
 {
+    effacerProgres();
     fflush(stdout);
     (void)system("cls");
 }
@@ -30,8 +36,23 @@ void ligneHeure(int quelle)
         "echo Fin du d\xE9"
         "cryptage %date% %time%",
     };
+    effacerProgres();
     fflush(stdout);
     (void)system(commandes[quelle]);
+}
+
+bool sortieEcran()
+{
+    DWORD mode;
+    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
+int largeurEcran()
+{
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info))
+        return 80;
+    return info.srWindow.Right - info.srWindow.Left + 1;
 }
 
 #else
@@ -40,9 +61,10 @@ static_assert(sizeof(time_t) == 8, "dates past 2038 need a 64-bit time_t");
 
 void effacer()
 {
+    effacerProgres();
     fflush(stdout);
     // Through a pipe or into a file, a form feed still marks the clear.
-    if (isatty(STDOUT_FILENO))
+    if (sortieEcran())
         fputs("\x1b[H\x1b[2J", stdout);
     else
         fputc('\f', stdout);
@@ -60,6 +82,7 @@ void ligneHeure(int quelle)
         "Fin du d\xC3\xA9"
         "cryptage",
     };
+    effacerProgres();
     fflush(stdout);
     struct timespec ts;
     struct tm t;
@@ -70,6 +93,17 @@ void ligneHeure(int quelle)
                t.tm_hour, t.tm_min, t.tm_sec, static_cast<int>(ts.tv_nsec / 10000000));
     }
     fflush(stdout);
+}
+
+bool sortieEcran()
+{
+    return isatty(STDOUT_FILENO) != 0;
+}
+
+int largeurEcran()
+{
+    struct winsize ws;
+    return ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 ? ws.ws_col : 80;
 }
 
 #endif

@@ -10,4 +10,9 @@ void effacer();
 // Prints one of the lines above, followed by the current date and time.
 void ligneHeure(int quelle);
 
+// Whether standard output is a terminal or a console, and how many
+// columns it shows (80 when it does not say).
+bool sortieEcran();
+int largeurEcran();
+
 #endif

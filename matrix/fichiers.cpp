@@ -9,6 +9,8 @@ namespace {
 unsigned char entree[2 * TAILLE_BLOC];
 unsigned char sortie[2 * TAILLE_BLOC];
 
+FonctionProgres progres = nullptr;
+
 // What writing over a file with this identity would do to the source.
 int comparer(const Identite &src, const Identite &dst)
 {
@@ -17,20 +19,17 @@ int comparer(const Identite &src, const Identite &dst)
     return src.volume == dst.volume && src.index == dst.index ? RES_MEME_FICHIER : RES_OK;
 }
 
-// Opens the destination of the source open as pf, unless it is the source
-// or no plain file. Looked at before the open, since opening a device or a
+// Opens the destination of the source src, unless it is the source or no
+// plain file. Looked at before the open, since opening a device or a
 // pipe can act or block; looked at again on what was opened, in case the
 // name changed hands meanwhile, and emptied only then. A new file is left
 // as it is: emptying it would make ext4 flush it to disk when it is closed,
 // which doubled the time of a large encryption.
-int ouvrirDestination(FILE *pf, const char *nomDst, FILE **pf2)
+int ouvrirDestination(const Identite &src, const char *nomDst, FILE **pf2)
 {
-    Identite src;
     Identite dst;
     if (!destinationPermise(nomDst))
         return RES_DESTINATION;
-    if (identiteFlux(pf, &src) != 0)
-        return RES_LECTURE;
     int res = identiteNom(nomDst, &dst) == 0 ? comparer(src, dst) : RES_OK;
     if (res != RES_OK)
         return res;
@@ -46,17 +45,19 @@ int ouvrirDestination(FILE *pf, const char *nomDst, FILE **pf2)
 }
 
 // Opens the source, then the destination. Returns RES_OK with both streams
-// set, or an error result with neither open.
-int ouvrirFlux(const char *nomSrc, const char *nomDst, FILE **pf, FILE **pf2)
+// set and the source's size, or an error result with neither open.
+int ouvrirFlux(const char *nomSrc, const char *nomDst, FILE **pf, FILE **pf2, unsigned long long *taille)
 {
     *pf = ouvrirFichier(nomSrc, "rb");
     if (*pf == nullptr)
         return RES_INTROUVABLE;
-    const int res = ouvrirDestination(*pf, nomDst, pf2);
+    Identite src;
+    const int res = identiteFlux(*pf, &src) != 0 ? RES_LECTURE : ouvrirDestination(src, nomDst, pf2);
     if (res != RES_OK) {
         fclose(*pf);
         return res;
     }
+    *taille = src.taille;
     // The blocks are large: a stream buffer would only copy them once more.
     (void)setvbuf(*pf, nullptr, _IONBF, 0);
     (void)setvbuf(*pf2, nullptr, _IONBF, 0);
@@ -98,9 +99,13 @@ int transformerFichier(const char *nomSrc, const char *nomDst, size_t tailleBloc
 {
     FILE *pf = nullptr;
     FILE *pf2 = nullptr;
-    int res = ouvrirFlux(nomSrc, nomDst, &pf, &pf2);
+    unsigned long long taille = 0;
+    int res = ouvrirFlux(nomSrc, nomDst, &pf, &pf2, &taille);
     if (res != RES_OK)
         return res;
+    unsigned long long fait = 0;
+    if (progres != nullptr)
+        progres(fait, taille);
     size_t n;
     do {
         // fread only comes back short at the end of the file or on an error.
@@ -114,10 +119,18 @@ int transformerFichier(const char *nomSrc, const char *nomDst, size_t tailleBloc
             res = RES_ECRITURE;
             break;
         }
+        fait += n;
+        if (progres != nullptr)
+            progres(fait, taille);
     } while (n == tailleBloc);
     if (fclose(pf2) != 0 && res == RES_OK)
         res = RES_ECRITURE;
     if (fclose(pf) != 0 && res == RES_OK)
         res = RES_LECTURE;
     return res;
+}
+
+void suivreProgres(FonctionProgres f)
+{
+    progres = f;
 }

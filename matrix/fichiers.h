@@ -36,6 +36,14 @@ typedef size_t (*FonctionBloc)(const unsigned char *tables, const unsigned char 
 int transformerFichier(const char *nomSrc, const char *nomDst, size_t tailleBloc, FonctionBloc bloc,
                        const unsigned char *tables);
 
+// Told how many bytes of the source a transformation has done: 0 as it
+// starts, then after each block; with the source's size as it was opened,
+// 0 when it has none (some files of /proc hold data all the same).
+typedef void (*FonctionProgres)(unsigned long long fait, unsigned long long total);
+
+// Set once, by the front end that shows the progress; none by default.
+void suivreProgres(FonctionProgres f);
+
 // Source bytes encoded per block; a decoded block reads twice as many, an
 // even count, so that only the last block can end inside a pair.
 // 256 KiB measured faster than 16 KiB, 64 KiB and 1 MiB.

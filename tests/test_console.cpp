@@ -1,6 +1,8 @@
 #include "matrice.h"
 #include "outils.h"
+#include "progres.h"
 
+#include <chrono>
 #include <cstring>
 #include <ctime>
 #include <gtest/gtest.h>
@@ -121,13 +123,11 @@ std::string programme()
 }
 
 // Runs the program in the directory with the answers from a file, or
-// through a pipe. On Linux a file size limit of 128 KiB makes writes fail
-// as on a full disk.
+// through a pipe.
 Session parTube(const Dossier &d, const std::string &entree, const std::string &prog = programme(), bool tube = false)
 {
     ecrire(d / ".entree", entree);
-    const std::string limite = exeWindows == nullptr ? "trap '' XFSZ; ulimit -f 256; " : "";
-    const int brut = system(("cd '" + d.chemin.string() + "' && " + limite + (tube ? "cat .entree | " : "") + prog +
+    const int brut = system(("cd '" + d.chemin.string() + "' && " + (tube ? "cat .entree | " : "") + prog +
                              " --aide inutile " + (tube ? "" : "<.entree ") + ">.sortie")
                                 .c_str());
     return {lire(d / ".sortie"), WIFEXITED(brut) ? WEXITSTATUS(brut) : -1};
@@ -216,7 +216,10 @@ TEST_P(Sessions, ParUnTube)
 {
     if (GetParam().rfind(exeWindows != nullptr ? "linux_" : "windows_", 0) == 0)
         GTEST_SKIP();
-    verifier(parTube(d, charger(GetParam()).entree), "\f");
+    // On Linux a file size limit of 128 KiB makes writes fail as on a full
+    // disk.
+    const std::string limite = exeWindows == nullptr ? "trap '' XFSZ; ulimit -f 256; " : "";
+    verifier(parTube(d, charger(GetParam()).entree, limite + programme()), "\f");
 }
 
 // A terminal changes the clears, and the end of input is a ^D on a line of
@@ -417,6 +420,136 @@ TEST(Windows, ReponsesEnPageAncienne)
             EXPECT_EQ(fichiers(d.chemin).size(), avant + 6) << page << tube;
         }
     }
+}
+
+// Each line as the console shows it: units of 1024 with a decimal comma,
+// rounded down at each unit's edge, never 100 % before the end nor past
+// it, the time left once two seconds tell it, rounded up across a minute
+// and an hour, the amount alone for a size of 0, and no wider than the
+// screen less one column.
+TEST(Progression, Ligne)
+{
+    const unsigned long long Ko = 1024, Mo = Ko * Ko, Go = Mo * Ko, To = Go * Ko;
+    const struct {
+        unsigned long long fait, total;
+        double secondes;
+        int largeur;
+        const char *ligne;
+    } cas[] = {
+        {1, 1023, 1, 80, "Progression: 0 % (1 octet sur 1023 octets)"},
+        {Ko, Mo - 1, 1, 80, "Progression: 0 % (1,0 Ko sur 1023,9 Ko)"},
+        {Mo, Go - 1, 1, 80, "Progression: 0 % (1,0 Mo sur 1023,9 Mo)"},
+        {Go * 145 / 100, Go * 335 / 100, 1, 80, "Progression: 43 % (1,4 Go sur 3,3 Go)"},
+        {To - 1, 1024 * To, 1, 80, "Progression: 0 % (1023,9 Go sur 1024,0 To)"},
+        {999, 1000, 1, 80, "Progression: 99 % (999 octets sur 1000 octets)"},
+        {1000, 1000, 1, 80, "Progression: 99 % (1000 octets sur 1000 octets)"},
+        {1500, 1000, 9, 80, "Progression: 99 % (1,4 Ko sur 1000 octets)"},
+        {0, 0, 9, 80, "Progression: 0 octet"},
+        {2 * Mo, 0, 9, 80, "Progression: 2,0 Mo"},
+        {2, 61, 1.9, 80, "Progression: 3 % (2 octets sur 61 octets)"},
+        {2, 61, 2, 80, "Progression: 3 % (2 octets sur 61 octets), encore 59 s"},
+        {4, 123, 2, 80, "Progression: 3 % (4 octets sur 123 octets), encore 1 min 00 s"},
+        {2, 3601, 2, 80, "Progression: 0 % (2 octets sur 3,5 Ko), encore 59 min 59 s"},
+        {2, 3602, 2, 80, "Progression: 0 % (2 octets sur 3,5 Ko), encore 1 h 00 min"},
+        {2, 3662, 2, 80, "Progression: 0 % (2 octets sur 3,5 Ko), encore 1 h 01 min"},
+        {1, 1023, 1, 20, "Progression: 0 % (1"},
+        {1, 1023, 1, 1, ""},
+    };
+    for (const auto &c : cas) {
+        char ligne[160];
+        ligneProgres(ligne, sizeof ligne, c.fait, c.total, c.secondes, c.largeur);
+        EXPECT_STREQ(ligne, c.ligne);
+    }
+}
+
+// What stands on a screen that was sent the bytes so far: text, carriage
+// returns, line feeds, and the escape sequences that move the cursor, erase
+// in a line or clear the screen.
+struct Ecran {
+    std::vector<std::string> lignes = std::vector<std::string>(60);
+    size_t l = 0, c = 0;
+    std::string sequence;  // an escape sequence under way
+    void recevoir(char o)
+    {
+        if (!sequence.empty() || o == '\x1b') {
+            sequence += o;
+            const bool csi = sequence.size() > 2 && sequence[1] == '[' && o >= '@' && o <= '~';
+            if (csi)
+                agir(o, sequence.substr(2, sequence.size() - 3));
+            if (csi || o == '\x07')
+                sequence.clear();
+        } else if (o == '\r') {
+            c = 0;
+        } else if (o == '\n') {
+            l = std::min(l + 1, lignes.size() - 1);
+        } else if (static_cast<unsigned char>(o) >= ' ') {
+            lignes[l].resize(std::max(lignes[l].size(), c + 1), ' ');
+            lignes[l][c++] = o;
+        }
+    }
+    void agir(char f, const std::string &p)
+    {
+        const size_t n = p.empty() || !isdigit(p[0]) ? 1 : std::stoul(p), point = p.find(';');
+        if (f == 'H') {
+            l = n - 1;
+            c = point == std::string::npos ? 0 : std::stoul(p.substr(point + 1)) - 1;
+        } else if (f == 'C') {
+            c += n;
+        } else if (f == 'J') {
+            lignes.assign(lignes.size(), "");
+        } else if (f == 'K') {
+            lignes[l].resize(std::min(lignes[l].size(), c));
+        }
+    }
+};
+
+// A decryption long enough to show its progress at a terminal: lines whose
+// percentages never go down, gone from the screen when the end line comes,
+// right under the start line. Through a pipe, the plain transcript.
+TEST(Progression, AuTerminalEtParUnTube)
+{
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "gigabytes once are enough";
+#endif
+    Dossier d;
+    std::filesystem::copy_file(G1, d / "g4");
+    char str[TAILLE_STR];
+    double init[4];
+    ASSERT_EQ(matriceDecod(G1, init, str), 0);
+    // Three seconds of work at the speed measured here, and at least 2 GiB
+    // should a busy disk make it look slow.
+    const off_t mesure = 256 << 20;
+    ecrire(d / "gros", "");
+    ASSERT_EQ(truncate((d / "gros").c_str(), mesure), 0);
+    const auto t0 = std::chrono::steady_clock::now();
+    ASSERT_EQ(dcryptfich((d / "gros").c_str(), (d / "gros.dec").c_str(), init), 0);
+    const double vitesse = mesure / std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    ASSERT_EQ(truncate((d / "gros").c_str(), std::max<off_t>(off_t{2} << 30, static_cast<off_t>(3 * vitesse) & ~1)), 0);
+    const std::string fin = exeWindows == nullptr ? "\n" : "\r";
+    const Session s = parTerminal(d, {{"", "g4" + fin + "2" + fin + "gros" + fin + "gros.dec" + fin + "2" + fin}});
+    // The screen once the end line is written, before the next clear.
+    Ecran ecran;
+    bool montree = false;
+    size_t ligneFin = 0;
+    for (size_t i = 0; i < s.sortie.size() && (ligneFin == 0 || ecran.l == ligneFin); ++i) {
+        ecran.recevoir(s.sortie[i]);
+        montree = montree || ecran.lignes[ecran.l].find("Progression: ") != std::string::npos;
+        if (ligneFin == 0 && ecran.lignes[ecran.l].find("Fin du") != std::string::npos)
+            ligneFin = ecran.l;
+    }
+    ASSERT_GT(ligneFin, 0u);
+    EXPECT_TRUE(montree);
+    EXPECT_EQ(ecran.lignes[ligneFin - 1].rfind("Debut du d", 0), 0u) << ecran.lignes[ligneFin - 1];
+    EXPECT_EQ(ecran.lignes[ligneFin].rfind("Fin du d", 0), 0u) << ecran.lignes[ligneFin];
+    int avant = 0;
+    const std::regex pourcent("Progression: (\\d+) %");
+    for (std::sregex_iterator i(s.sortie.begin(), s.sortie.end(), pourcent), j; i != j; ++i) {
+        EXPECT_LE(avant, std::stoi((*i)[1])) << (*i)[0];
+        avant = std::stoi((*i)[1]);
+    }
+    const std::string tube = parTube(d, "g4 2 gros gros.dec 2").sortie;
+    EXPECT_EQ(tube.find("Progression"), std::string::npos);
+    EXPECT_TRUE(std::regex_search(transcrire(tube, "\f"), std::regex("\nDebut du [^\n]+\nFin du "))) << tube;
 }
 
 }  // namespace

@@ -1,0 +1,116 @@
+#include "progres.h"
+
+#include "ecran.h"
+#include "fichiers.h"
+
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+using Horloge = std::chrono::steady_clock;
+
+// Before a second of work nothing is shown, and the line is redrawn four
+// times a second at most.
+constexpr Horloge::duration ATTENTE = std::chrono::seconds(1);
+constexpr Horloge::duration INTERVALLE = std::chrono::milliseconds(250);
+
+Horloge::time_point debut;
+Horloge::time_point dessin;
+size_t montre = 0;  // characters of the line now on the screen
+
+// Bytes in French units of 1024, with a decimal comma, rounded down so
+// that no unit shows 1024: "512 octets", "1,4 Go".
+void taille(char *s, size_t n, unsigned long long octets)
+{
+    static const char *const unites[] = {"Ko", "Mo", "Go", "To"};
+    if (octets < 1024) {
+        snprintf(s, n, "%llu %s", octets, octets > 1 ? "octets" : "octet");
+        return;
+    }
+    int u = 0;
+    unsigned long long k = 1024;
+    while (u < 3 && octets / k >= 1024) {
+        k *= 1024;
+        ++u;
+    }
+    snprintf(s, n, "%llu,%llu %s", octets / k, octets % k * 10 / k, unites[u]);
+}
+
+// Rounded up: "encore 0 s" would be said of work not yet done.
+void duree(char *s, size_t n, double secondes)
+{
+    const unsigned long long t = static_cast<unsigned long long>(secondes);
+    const unsigned long long sec = t + (static_cast<double>(t) < secondes ? 1 : 0);
+    if (sec < 60)
+        snprintf(s, n, "%llu s", sec);
+    else if (sec < 3600)
+        snprintf(s, n, "%llu min %02llu s", sec / 60, sec % 60);
+    else
+        snprintf(s, n, "%llu h %02llu min", sec / 3600, sec / 60 % 60);
+}
+
+void progres(unsigned long long fait, unsigned long long total)
+{
+    const Horloge::time_point t = Horloge::now();
+    if (fait == 0) {
+        debut = t;
+        return;
+    }
+    if (t - debut < ATTENTE || (montre > 0 && t - dessin < INTERVALLE))
+        return;
+    dessin = t;
+    char ligne[160];
+    ligneProgres(ligne, sizeof ligne, fait, total, std::chrono::duration<double>(t - debut).count(), largeurEcran());
+    // A carriage return and spaces over the rest of the last line: every
+    // console understands them, escape sequences or not. What the screen
+    // shows is no result: a failed write changes nothing else.
+    const size_t n = strlen(ligne);
+    printf("\r%s%*s", ligne, static_cast<int>(montre > n ? montre - n : 0), "");
+    fflush(stdout);
+    montre = n > montre ? n : montre;
+}
+
+}  // namespace
+
+void ligneProgres(char *ligne, size_t n, unsigned long long fait, unsigned long long total, double secondes,
+                  int largeur)
+{
+    char lu[32];
+    taille(lu, sizeof lu, fait);
+    if (total == 0) {
+        snprintf(ligne, n, "Progression: %s", lu);
+    } else {
+        char tout[32];
+        char reste[48] = "";
+        taille(tout, sizeof tout, total);
+        // Never 100 % before the end, even from a source grown past its size.
+        const unsigned long long pourcent = fait >= total              ? 99
+                                            : fait <= ULLONG_MAX / 100 ? fait * 100 / total
+                                                                       : fait / (total / 100);
+        if (secondes >= 2.0 && fait < total) {
+            char d[32];
+            duree(d, sizeof d, secondes * static_cast<double>(total - fait) / static_cast<double>(fait));
+            snprintf(reste, sizeof reste, ", encore %s", d);
+        }
+        snprintf(ligne, n, "Progression: %llu %% (%s sur %s)%s", pourcent, lu, tout, reste);
+    }
+    if (largeur > 0 && strlen(ligne) >= static_cast<size_t>(largeur))
+        ligne[largeur - 1] = '\0';
+}
+
+void installerProgres()
+{
+    if (sortieEcran())
+        suivreProgres(progres);
+}
+
+void effacerProgres()
+{
+    if (montre == 0)
+        return;
+    printf("\r%*s\r", static_cast<int>(montre), "");
+    montre = 0;
+}
