@@ -143,10 +143,22 @@ release)
     exit 1
   fi
   dist=$dir/un/dist
+  guide=$dir/un/g4crypt/LISEZMOI.txt
+  # The French guide in the ZIP, for Notepad: a byte-order mark, then the
+  # same text with CR LF line ends only.
+  mkdir -p "$dir/zip" && (cd "$dir/zip" && cmake -E tar xf "$dist"/g4crypt-*-win64.zip)
+  zip=$(echo "$dir"/zip/g4crypt-*/LISEZMOI.txt)
+  [ "$(head -c 3 "$zip" | od -An -tx1 | tr -d ' ')" = efbbbf ] || { echo "$zip: no byte-order mark"; exit 1; }
+  if tail -c +4 "$zip" | LC_ALL=C grep -q -v $'\r$'; then
+    echo "$zip: a line without CR LF"
+    exit 1
+  fi
+  tail -c +4 "$zip" | tr -d '\r' | cmp - "$guide"
   for deb in "$dist"/*.deb; do
     lintian --fail-on error,warning "$deb" && echo "lintian $(basename "$deb"): no error, no warning"
     racine=$dir/racine-$(basename "$deb" .deb)
     dpkg-deb -x "$deb" "$racine"
+    zcat "$racine/usr/share/doc/g4crypt/LISEZMOI.txt.gz" | cmp - "$guide"
     programme=$racine/usr/bin/g4crypt
     # The C library alone, at a version that covers every symbol it takes.
     if readelf -d "$programme" | grep NEEDED | grep -v -E '\[(libc|libm)\.so|\[ld-linux'; then
@@ -170,6 +182,7 @@ release)
   for tgz in "$dist"/*.tar.gz; do
     paquet=$dir/$(basename "$tgz" .tar.gz)
     mkdir -p "$paquet" && tar -xzf "$tgz" -C "$paquet"
+    cmp "$paquet"/*/share/doc/g4crypt/LISEZMOI.txt "$guide"
     racine=$paquet/racine
     mkdir "$racine" && cp "$paquet"/*/bin/g4crypt "$paquet"/*/share/doc/g4crypt/{g4.txt,lettre.txt,README.md} "$racine/"
     if readelf -l "$racine/g4crypt" | grep -q INTERP; then

@@ -22,6 +22,19 @@ else()
 endif()
 # The sample matrix with a sample file to encrypt beside it.
 install(FILES README.md exemple/g4.txt exemple/lettre.txt DESTINATION ${G4_DOC})
+# The French guide: for Notepad in the ZIP, compressed in the .deb as
+# Debian wants for its size, as it stands in the .tar.gz.
+if(WIN32)
+  set(lisezmoi ${CMAKE_CURRENT_BINARY_DIR}/LISEZMOI.txt)
+  add_custom_command(OUTPUT ${lisezmoi}
+    COMMAND ${CMAKE_COMMAND} -DENTREE=${CMAKE_CURRENT_SOURCE_DIR}/LISEZMOI.txt -DSORTIE=${lisezmoi}
+            -P ${CMAKE_CURRENT_LIST_DIR}/lisezmoi.cmake
+    DEPENDS LISEZMOI.txt ${CMAKE_CURRENT_LIST_DIR}/lisezmoi.cmake VERBATIM)
+  add_custom_target(lisezmoi ALL DEPENDS ${lisezmoi})
+  install(FILES ${lisezmoi} DESTINATION ${G4_DOC})
+elseif(G4_STATIQUE)
+  install(FILES LISEZMOI.txt DESTINATION ${G4_DOC})
+endif()
 install(FILES LICENSE DESTINATION ${G4_DOC} COMPONENT licence)
 if(NOT WIN32)
   # Debian's layout: the licence as a machine-readable copyright file, the
@@ -33,7 +46,11 @@ if(NOT WIN32)
   endif()
   find_program(G4_GZIP gzip REQUIRED)
   set(compresses)
-  foreach(source doc/g4crypt.1 doc/g4crypt.fr.1 packaging/changelog)
+  set(sources doc/g4crypt.1 doc/g4crypt.fr.1 packaging/changelog)
+  if(NOT G4_STATIQUE)
+    list(APPEND sources LISEZMOI.txt)
+  endif()
+  foreach(source ${sources})
     get_filename_component(nom ${source} NAME)
     set(copie ${CMAKE_CURRENT_BINARY_DIR}/gz/${nom})
     add_custom_command(OUTPUT ${copie}.gz
@@ -47,6 +64,9 @@ if(NOT WIN32)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/gz/g4crypt.fr.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/fr/man1
           RENAME g4crypt.1.gz)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/gz/changelog.gz ${CMAKE_CURRENT_LIST_DIR}/copyright DESTINATION ${G4_DOC})
+  if(NOT G4_STATIQUE)
+    install(FILES ${CMAKE_CURRENT_BINARY_DIR}/gz/LISEZMOI.txt.gz DESTINATION ${G4_DOC})
+  endif()
 endif()
 set(CPACK_PACKAGE_DESCRIPTION "An interactive console program, in French, that encrypts a file with a
 binary generator matrix (4 rows of 8 binary digits, read from a text file)

@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <regex>
+#include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -550,6 +551,55 @@ TEST(Progression, AuTerminalEtParUnTube)
     const std::string tube = parTube(d, "g4 2 gros gros.dec 2").sortie;
     EXPECT_EQ(tube.find("Progression"), std::string::npos);
     EXPECT_TRUE(std::regex_search(transcrire(tube, "\f"), std::regex("\nDebut du [^\n]+\nFin du "))) << tube;
+}
+
+std::vector<std::string> lignes(const std::string &texte)
+{
+    std::vector<std::string> v;
+    std::istringstream flux(texte);
+    for (std::string ligne; std::getline(flux, ligne);)
+        v.push_back(ligne);
+    return v;
+}
+
+// The guide quotes only messages that the program prints, with a name for
+// each %s. Its session's answers, piped in, bring its questions and
+// messages in its order; echoes, clears and the stamps' values aside.
+TEST(Guide, MessagesEtSeance)
+{
+    std::vector<std::regex> textes;
+    for (const char *source : {"/menu.cpp", "/dialogues.cpp", "/saisie.cpp"}) {
+        const std::string code = lire(CONSOLE + std::string(source));
+        const std::regex litteral("\"((?:[^\"\\\\\n]|\\\\.)*)\"");
+        for (std::sregex_iterator i(code.begin(), code.end(), litteral), j; i != j; ++i)
+            for (const std::string &ligne : lignes(remplacer((*i)[1], "\\\\n", "\n")))
+                textes.emplace_back(remplacer(
+                    remplacer(remplacer(ligne, "[.?*+()\\[\\]{}^$|\\\\]", "\\$&"), "%s", "\\S+"), "%d", "-?\\d+"));
+    }
+    std::string reponses;
+    std::vector<std::string> attendues, vues;
+    bool seance = false;
+    for (const std::string &ligne : lignes(lire(GUIDE))) {
+        std::smatch m;
+        seance = ligne.rfind("4. ", 0) == 0 || (seance && ligne.rfind("5. ", 0) != 0);
+        if (std::regex_match(ligne, m, std::regex(" *« (.*) »")))
+            EXPECT_TRUE(std::any_of(textes.begin(), textes.end(), [&](const std::regex &t) {
+                return std::regex_match(m.str(1), t);
+            })) << m.str(1);
+        else if (seance && ligne.rfind("    => ", 0) == 0)
+            reponses += ligne.substr(7) + "\n";
+        else if (seance && ligne.rfind("    ", 0) == 0 && ligne != "    ----")
+            attendues.push_back(transcrire(ligne.substr(4), "\f"));
+    }
+    Dossier d;
+    for (const char *nom : {"g4.txt", "lettre.txt"})
+        std::filesystem::copy_file(EXEMPLE + std::string(nom), d / nom);
+    const std::string sortie = transcrire(parTube(d, reponses).sortie, "\f");
+    for (const std::string &ligne : lignes(remplacer(remplacer(sortie, "\n-?\\d+<efface>", "\n"), "<efface>", "\n")))
+        if (!ligne.empty())
+            vues.push_back(ligne);
+    EXPECT_EQ(vues, attendues);
+    EXPECT_EQ(lire(d / "lettre.dec"), lire(EXEMPLE "lettre.txt"));
 }
 
 }  // namespace
