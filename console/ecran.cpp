@@ -55,6 +55,11 @@ int largeurEcran()
     return info.srWindow.Right - info.srWindow.Left + 1;
 }
 
+double horloge()
+{
+    return static_cast<double>(GetTickCount64()) / 1000.0;
+}
+
 #else
 
 static_assert(sizeof(time_t) == 8, "dates past 2038 need a 64-bit time_t");
@@ -104,6 +109,14 @@ int largeurEcran()
 {
     struct winsize ws;
     return ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 ? ws.ws_col : 80;
+}
+
+double horloge()
+{
+    struct timespec ts;
+    if (clock_gettime(CLOCK_MONOTONIC, &ts) != 0)
+        return 0.0;  // never on Linux; the line then simply never shows
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
 }
 
 #endif

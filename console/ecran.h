@@ -15,4 +15,8 @@ void ligneHeure(int quelle);
 bool sortieEcran();
 int largeurEcran();
 
+// Seconds from a fixed point, never going back: what the progress line is
+// timed with.
+double horloge();
+
 #endif

@@ -3,22 +3,19 @@
 #include "ecran.h"
 #include "fichiers.h"
 
-#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 
 namespace {
 
-using Horloge = std::chrono::steady_clock;
-
 // Before a second of work nothing is shown, and the line is redrawn four
 // times a second at most.
-constexpr Horloge::duration ATTENTE = std::chrono::seconds(1);
-constexpr Horloge::duration INTERVALLE = std::chrono::milliseconds(250);
+constexpr double ATTENTE = 1.0;
+constexpr double INTERVALLE = 0.25;
 
-Horloge::time_point debut;
-Horloge::time_point dessin;
+double debut = 0.0;
+double dessin = 0.0;
 size_t montre = 0;  // characters of the line now on the screen
 
 // Bytes in French units of 1024, with a decimal comma, rounded down so
@@ -54,7 +51,7 @@ void duree(char *s, size_t n, double secondes)
 
 void progres(unsigned long long fait, unsigned long long total)
 {
-    const Horloge::time_point t = Horloge::now();
+    const double t = horloge();
     if (fait == 0) {
         debut = t;
         return;
@@ -63,7 +60,7 @@ void progres(unsigned long long fait, unsigned long long total)
         return;
     dessin = t;
     char ligne[160];
-    ligneProgres(ligne, sizeof ligne, fait, total, std::chrono::duration<double>(t - debut).count(), largeurEcran());
+    ligneProgres(ligne, sizeof ligne, fait, total, t - debut, largeurEcran());
     // A carriage return and spaces over the rest of the last line: every
     // console understands them, escape sequences or not. What the screen
     // shows is no result: a failed write changes nothing else.
