@@ -491,11 +491,8 @@ struct Ecran {
 // A decryption long enough to show its progress at a terminal: lines whose
 // percentages never go down, gone from the screen when the end line comes,
 // right under the start line. Through a pipe, the plain transcript.
-TEST(Progression, AuTerminalEtParUnTube)
+TEST(Progression, AuTerminal)
 {
-#ifdef __SANITIZE_ADDRESS__
-    GTEST_SKIP() << "gigabytes once are enough";
-#endif
     Dossier d;
     std::filesystem::copy_file(G1, d / "g4");
     char str[TAILLE_STR];

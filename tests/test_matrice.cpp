@@ -149,6 +149,9 @@ TEST_P(Fichiers, RefusSansFuiteNiDestruction)
     EXPECT_EQ(GetParam()(source.c_str(), (d / "dst").c_str(), m), RES_OK);
     EXPECT_TRUE(lire(d / "dst") == transformer(GetParam(), m, contenu));
     EXPECT_TRUE(lire(source) == contenu);
+    ecrire(d / "vide", "");
+    EXPECT_EQ(GetParam()((d / "vide").c_str(), (d / "dst").c_str(), m), RES_OK);
+    EXPECT_EQ(lire(d / "dst"), "");
 }
 
 // A new destination is made as cp makes a copy: the source's read, write
