@@ -36,10 +36,11 @@ void taille(char *s, size_t n, unsigned long long octets)
     snprintf(s, n, "%llu,%llu %s", octets / k, octets % k * 10 / k, unites[u]);
 }
 
-// Rounded up: "encore 0 s" would be said of work not yet done.
+// Rounded up: "encore 0 s" would be said of work not yet done. Past a
+// million hours the figure says nothing more, and must fit its integer.
 void duree(char *s, size_t n, double secondes)
 {
-    const unsigned long long t = static_cast<unsigned long long>(secondes);
+    const unsigned long long t = static_cast<unsigned long long>(secondes < 4e9 ? secondes : 4e9);
     const unsigned long long sec = t + (static_cast<double>(t) < secondes ? 1 : 0);
     if (sec < 60)
         snprintf(s, n, "%llu s", sec);
