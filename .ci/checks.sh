@@ -124,10 +124,13 @@ release)
   rm -rf "$dir" && mkdir -p "$dir"
   for n in un deux-dans-un-autre-dossier; do
     git clone -q "$src" "$dir/$n/g4crypt"
-    # A folder of the user's: what it holds stays, and is not listed.
-    mkdir -p "$dir/$n/dist" && echo "a moi" >"$dir/$n/dist/a-moi.txt"
+    # A folder of the user's: what it holds stays, and is not listed; a
+    # link under a release file's name is replaced, not written through.
+    mkdir -p "$dir/$n/dist" && echo "a moi" | tee "$dir/$n/dist/a-moi.txt" >"$dir/$n/ailleurs"
+    ln -s ../ailleurs "$dir/$n/dist/g4crypt-$G4_VERSION-win64.zip"
     "$dir/$n/g4crypt/packaging/release.sh" "$dir/$n/dist" >/dev/null
     grep -qx "a moi" "$dir/$n/dist/a-moi.txt"
+    grep -qx "a moi" "$dir/$n/ailleurs"
     if grep -q a-moi "$dir/$n/dist/SHA256SUMS"; then
       echo "SHA256SUMS lists a file the release did not make"
       exit 1

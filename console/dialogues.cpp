@@ -42,21 +42,9 @@ void conclure(int res, int ligneFin, const char *nomSrc, const char *nomDst)
     }
 }
 
-// The matrix file is the key to every file encrypted with it: written
-// over, they could never be read back.
-int crypter(const char *Nmat, const char *acrypt, const char *crypt, const char *str)
-{
-    return memeFichier(Nmat, crypt) ? RES_DESTINATION : cryptfich(acrypt, crypt, str);
-}
-
-int dcrypter(const char *Nmat, const char *crypt, const char *dcrypt, const double *init)
-{
-    return memeFichier(Nmat, dcrypt) ? RES_DESTINATION : dcryptfich(crypt, dcrypt, init);
-}
-
 }  // namespace
 
-int dialogueCrypt(const char *Nmat, char *acrypt, char *crypt, const char *str, int *verif2)
+int dialogueCrypt(char *acrypt, char *crypt, const char *str, int *verif2)
 {
     effacer();
     do {
@@ -65,13 +53,13 @@ int dialogueCrypt(const char *Nmat, char *acrypt, char *crypt, const char *str, 
             return SAISIE_FIN;
         printf("\n");
         ligneHeure(DEBUT_CRYPTAGE);
-        *verif2 = crypter(Nmat, acrypt, crypt, str);
+        *verif2 = cryptfich(acrypt, crypt, str);
         conclure(*verif2, FIN_CRYPTAGE, acrypt, crypt);
     } while (*verif2 != RES_OK);
     return SAISIE_OK;
 }
 
-int dialogueDcrypt(const char *Nmat, char *crypt, char *dcrypt, const double *init, int *verif2)
+int dialogueDcrypt(char *crypt, char *dcrypt, const double *init, int *verif2)
 {
     effacer();
     do {
@@ -80,14 +68,13 @@ int dialogueDcrypt(const char *Nmat, char *crypt, char *dcrypt, const double *in
             demanderNom(Q_DECRYPTE, dcrypt) == SAISIE_FIN)
             return SAISIE_FIN;
         ligneHeure(DEBUT_DECRYPTAGE);
-        *verif2 = dcrypter(Nmat, crypt, dcrypt, init);
+        *verif2 = dcryptfich(crypt, dcrypt, init);
         conclure(*verif2, FIN_DECRYPTAGE, crypt, dcrypt);
     } while (*verif2 != RES_OK);
     return SAISIE_OK;
 }
 
-int dialogueCombine(const char *Nmat, char *acrypt, char *crypt, char *dcrypt, const char *str, const double *init,
-                    int *verif2)
+int dialogueCombine(char *acrypt, char *crypt, char *dcrypt, const char *str, const double *init, int *verif2)
 {
     effacer();
     do {
@@ -97,15 +84,14 @@ int dialogueCombine(const char *Nmat, char *acrypt, char *crypt, char *dcrypt, c
         ligneHeure(DEBUT_CRYPTAGE);
         // Only the decryption decides: after a failed encryption, an older
         // file of that name is still decrypted.
-        *verif2 = crypter(Nmat, acrypt, crypt, str);
+        *verif2 = cryptfich(acrypt, crypt, str);
         conclure(*verif2, FIN_CRYPTAGE, acrypt, crypt);
         if (demanderNom("\n" Q_DECRYPTE, dcrypt) == SAISIE_FIN)
             return SAISIE_FIN;
         ligneHeure(DEBUT_DECRYPTAGE);
         // Decrypting over the file just encrypted would replace it with
         // whatever the encrypted name holds, a partial or an older file.
-        const bool surSource = !memeFichier(Nmat, dcrypt) && memeFichier(acrypt, dcrypt);
-        *verif2 = surSource ? RES_MEME_FICHIER : dcrypter(Nmat, crypt, dcrypt, init);
+        *verif2 = memeFichier(acrypt, dcrypt) ? RES_MEME_FICHIER : dcryptfich(crypt, dcrypt, init);
         conclure(*verif2, FIN_DECRYPTAGE, crypt, dcrypt);
     } while (*verif2 != RES_OK);
     return SAISIE_OK;

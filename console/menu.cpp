@@ -2,6 +2,7 @@
 
 #include "dialogues.h"
 #include "ecran.h"
+#include "fichiers.h"
 #include "matrice.h"
 #include "saisie.h"
 
@@ -42,6 +43,7 @@ int menu()
             return finEntree();
         verif = matriceDecod(Nmat, init, str);
     } while (verif != RES_OK);
+    protegerFichier(Nmat);
 
     do {
         effacer();
@@ -54,11 +56,11 @@ int menu()
 
     int r = SAISIE_OK;
     if (etatMenu == 1)
-        r = dialogueCrypt(Nmat, acrypt, crypt, str, &verif2);
+        r = dialogueCrypt(acrypt, crypt, str, &verif2);
     else if (etatMenu == 2)
-        r = dialogueDcrypt(Nmat, crypt, dcrypt, init, &verif2);
+        r = dialogueDcrypt(crypt, dcrypt, init, &verif2);
     else
-        r = dialogueCombine(Nmat, acrypt, crypt, dcrypt, str, init, &verif2);
+        r = dialogueCombine(acrypt, crypt, dcrypt, str, init, &verif2);
     if (r == SAISIE_FIN)
         return finEntree();
 

@@ -50,6 +50,14 @@ void duree(char *s, size_t n, double secondes)
         snprintf(s, n, "%llu h %02llu min", sec / 3600, sec / 60 % 60);
 }
 
+// What the line may cover of the screen: never its last column, which
+// would wrap, also once the screen has been made narrower.
+size_t bord(size_t n)
+{
+    const int largeur = largeurEcran();
+    return largeur > 1 && n >= static_cast<size_t>(largeur) ? static_cast<size_t>(largeur) - 1 : n;
+}
+
 void progres(unsigned long long fait, unsigned long long total)
 {
     const double t = horloge();
@@ -66,6 +74,7 @@ void progres(unsigned long long fait, unsigned long long total)
     // console understands them, escape sequences or not. What the screen
     // shows is no result: a failed write changes nothing else.
     const size_t n = strlen(ligne);
+    montre = bord(montre);
     printf("\r%s%*s", ligne, static_cast<int>(montre > n ? montre - n : 0), "");
     fflush(stdout);
     montre = n > montre ? n : montre;
@@ -109,6 +118,6 @@ void effacerProgres()
 {
     if (montre == 0)
         return;
-    printf("\r%*s\r", static_cast<int>(montre), "");
+    printf("\r%*s\r", static_cast<int>(bord(montre)), "");
     montre = 0;
 }

@@ -11,16 +11,24 @@ unsigned char sortie[2 * TAILLE_BLOC];
 
 FonctionProgres progres = nullptr;
 
+// The cycle's matrix file; no plain file while there is none.
+Identite cle = {0, 0, 0, 0, false};
+
+bool meme(const Identite &a, const Identite &b)
+{
+    return a.volume == b.volume && a.index == b.index;
+}
+
 // What writing over a file with this identity would do to the source.
 int comparer(const Identite &src, const Identite &dst)
 {
-    if (!dst.ordinaire)
+    if (!dst.ordinaire || (cle.ordinaire && meme(cle, dst)))
         return RES_DESTINATION;
-    return src.volume == dst.volume && src.index == dst.index ? RES_MEME_FICHIER : RES_OK;
+    return meme(src, dst) ? RES_MEME_FICHIER : RES_OK;
 }
 
-// Opens the destination of the source src, unless it is the source or no
-// plain file. Looked at before the open, since opening a device or a
+// Opens the destination of the source src, unless it is the source, the
+// matrix file or no plain file. Looked at before the open, since opening a device or a
 // pipe can act or block; looked at again on what was opened, in case the
 // name changed hands meanwhile, and emptied only then. A new file is left
 // as it is: emptying it would make ext4 flush it to disk when it is closed,
@@ -97,6 +105,12 @@ bool memeFichier(const char *nomA, const char *nomB)
 int transformerFichier(const char *nomSrc, const char *nomDst, size_t tailleBloc, FonctionBloc bloc,
                        const unsigned char *tables)
 {
+    // The matrix file is refused before anything is opened, and again once
+    // the source is open, should the name have changed hands or, on
+    // Windows, the source have settled how names are read.
+    Identite dst;
+    if (cle.ordinaire && identiteNom(nomDst, &dst) == 0 && meme(cle, dst))
+        return RES_DESTINATION;
     FILE *pf = nullptr;
     FILE *pf2 = nullptr;
     unsigned long long taille = 0;
@@ -133,4 +147,10 @@ int transformerFichier(const char *nomSrc, const char *nomDst, size_t tailleBloc
 void suivreProgres(FonctionProgres f)
 {
     progres = f;
+}
+
+void protegerFichier(const char *nom)
+{
+    if (identiteNom(nom, &cle) != 0)
+        cle.ordinaire = false;
 }

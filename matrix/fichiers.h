@@ -4,8 +4,9 @@
 #include <cstdio>
 
 // Opens a matrix or source file for reading; anything else (directory,
-// device, pipe) gives a null stream, as a missing file does, and a device
-// is never opened.
+// device, pipe) gives a null stream, as a missing file does. It is looked
+// at before the open, and only a file swapped in at that very moment is
+// opened, never read.
 FILE *ouvrirFichier(const char *nom, const char *mode);
 
 // The open itself: it never waits, also when a named pipe was put in the
@@ -24,6 +25,11 @@ void annoncerEntree(int nature);
 // spelling, links included.
 bool memeFichier(const char *nomA, const char *nomB);
 
+// The matrix file of the cycle is the key to every file encrypted with it:
+// from then on the transformations refuse it as a destination, under any
+// name, as they refuse a destination that is no plain file.
+void protegerFichier(const char *nom);
+
 // What a transformation makes of one block: n bytes of src become the
 // returned count of bytes in dst, with the tables of that transformation.
 typedef size_t (*FonctionBloc)(const unsigned char *tables, const unsigned char *src, size_t n, unsigned char *dst);
@@ -31,8 +37,9 @@ typedef size_t (*FonctionBloc)(const unsigned char *tables, const unsigned char 
 // Transforms the file nomSrc into the file nomDst, reading blocks of
 // tailleBloc bytes. Returns RES_OK, or the result of the first failure; the
 // source is never opened for writing, nor destroyed through another name,
-// and a destination that is there but is no plain file is left alone. A
-// new destination is no more open than the source.
+// and a destination that is there but is no plain file, or is the matrix
+// file, is never written to. A new destination is no more open than the
+// source.
 int transformerFichier(const char *nomSrc, const char *nomDst, size_t tailleBloc, FonctionBloc bloc,
                        const unsigned char *tables);
 

@@ -96,9 +96,9 @@ void annoncerEntree(int nature)
     entree = nature;
 }
 
-// A name whose OEM and ANSI readings differ names a file under exactly one
-// of them: that is the input's page from now on. Under both, as two
-// different files, nothing tells which was meant.
+// A name whose OEM and ANSI readings differ names a plain file under
+// exactly one of them: that is the input's page from now on. Under both,
+// as two different files, nothing tells which was meant.
 bool reconnaitrePage(const char *nom)
 {
     if (pageFixee != 0 || pageDuNom(nom) == CP_UTF8 || entree == ENTREE_CONSOLE)
@@ -108,13 +108,12 @@ bool reconnaitrePage(const char *nom)
     Identite id[2];
     bool existe[2];
     for (int i = 0; i < 2; ++i)
-        existe[i] = lireEn(pages[i], nom, large[i]) && identiteLarge(large[i], &id[i]) == 0;
+        existe[i] = lireEn(pages[i], nom, large[i]) && identiteLarge(large[i], &id[i]) == 0 && id[i].ordinaire;
     if (existe[0] != existe[1]) {
         pageFixee = pages[existe[0] ? 0 : 1];
         return true;
     }
-    return !existe[0] || wcscmp(large[0], large[1]) == 0 ||
-           (id[0].volume == id[1].volume && id[0].index == id[1].index);
+    return !existe[0] || (id[0].volume == id[1].volume && id[0].index == id[1].index);
 }
 
 int identiteNom(const char *nom, Identite *id)

@@ -3,19 +3,15 @@
 # amd64, arm64 and armhf a .deb and a static .tar.gz, and the Windows ZIP,
 # then SHA256SUMS beside them. A target whose compiler is missing is
 # skipped, and said so; under CI it fails. DIR may hold other files: only
-# the files of the same names are replaced.
+# the files of the same names are replaced, once everything is built.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 dist=$(realpath -m "${1:-dist}")
 travail=$(mktemp -d)
 trap 'rm -rf "$travail"' EXIT
-mkdir -p "$dist"
-# Sums of an earlier run would lie about the files this one replaces; the
-# new ones are written last, so an interrupted run leaves none.
-rm -f "$dist/SHA256SUMS"
-faits=()
+mkdir -p "$dist" "$travail/sortie"
 
-# build NAME TOOLCHAIN [OPTION...]: one configuration, its packages into DIR.
+# build NAME TOOLCHAIN [OPTION...]: one configuration, its packages set aside.
 build() {
   local nom=$1 chaine=$2
   shift 2
@@ -23,10 +19,7 @@ build() {
     -DCMAKE_BUILD_TYPE=Release -DG4_TESTS=OFF -DG4_WERROR=ON "$@" >/dev/null
   cmake --build "$travail/$nom" -j2 >/dev/null
   (cd "$travail/$nom" && cpack -B "$travail/$nom/paquets" >/dev/null)
-  for f in "$travail/$nom"/paquets/*.*; do
-    cp "$f" "$dist/"
-    faits+=("$(basename "$f")")
-  done
+  cp "$travail/$nom"/paquets/*.* "$travail/sortie/"
 }
 
 # Each target by the toolchain file that builds it; "" for this machine.
@@ -46,6 +39,14 @@ for cible in amd64: arm64:aarch64-linux-gnu armhf:arm-linux-gnueabihf windows:x8
   fi
   echo "$nom: built" >&2
 done
-[ ${#faits[@]} -gt 0 ] || { echo "nothing built" >&2; exit 1; }
-(cd "$dist" && sha256sum -- "${faits[@]}" >SHA256SUMS)
+# Only now is DIR touched. Sums of an earlier run would lie about the files
+# replaced, so they go first and the new ones come last. A file of the same
+# name is removed rather than written through, should it be a link.
+cd "$travail/sortie"
+rm -f "$dist/SHA256SUMS"
+for f in *.*; do
+  rm -f "$dist/$f"
+  cp "$f" "$dist/"
+done
+sha256sum -- *.* >"$dist/SHA256SUMS"
 cat "$dist/SHA256SUMS"

@@ -408,6 +408,10 @@ TEST(Windows, ReponsesEnPageAncienne)
                 EXPECT_TRUE(lire(d / noms[i]) == (i % 2 == 0 ? d.codeClair : d.clair)) << page << tube << noms[i];
             // Nothing misnamed: the four, .entree and .sortie.
             EXPECT_EQ(fichiers(d.chemin).size(), avant + 6) << page << tube;
+            // A UTF-8 matrix name is still the matrix once a source has
+            // settled the page, under that page's spelling.
+            parTube(d, "é 1 " + versPage(page, "é.txt é é.txt x") + " 2", programme(), tube);
+            EXPECT_TRUE(lire(d / "é") == lire(G1) && lire(d / "x") == d.codeClair) << page << tube;
         }
     }
 }
