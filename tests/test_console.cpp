@@ -432,6 +432,7 @@ TEST(Progression, Ligne)
     } cas[] = {
         {1, 1023, 1, 80, "Progression: 0 % (1 octet sur 1023 octets)"},
         {Ko, Mo - 1, 1, 80, "Progression: 0 % (1,0 Ko sur 1023,9 Ko)"},
+        {Mo, Go - 1, 1, 80, "Progression: 0 % (1,0 Mo sur 1023,9 Mo)"},
         {Go * 145 / 100, Go * 335 / 100, 1, 80, "Progression: 43 % (1,4 Go sur 3,3 Go)"},
         {To - 1, 1024 * To, 1, 80, "Progression: 0 % (1023,9 Go sur 1024,0 To)"},
         {999, 1000, 1, 80, "Progression: 99 % (999 octets sur 1000 octets)"},
