@@ -435,7 +435,9 @@ TEST(Progression, Ligne)
         {Mo, Go - 1, 1, 80, "Progression: 0 % (1,0 Mo sur 1023,9 Mo)"},
         {Go * 145 / 100, Go * 335 / 100, 1, 80, "Progression: 43 % (1,4 Go sur 3,3 Go)"},
         {To - 1, 1024 * To, 1, 80, "Progression: 0 % (1023,9 Go sur 1024,0 To)"},
+        {To << 22, To << 23, 1, 80, "Progression: 50 % (4194304,0 To sur 8388608,0 To)"},
         {999, 1000, 1, 80, "Progression: 99 % (999 octets sur 1000 octets)"},
+        {1000, 1000, 9, 80, "Progression: 99 % (1000 octets sur 1000 octets)"},
         {1500, 1000, 9, 80, "Progression: 99 % (1,4 Ko sur 1000 octets)"},
         {2 * Mo, 0, 9, 80, "Progression: 2,0 Mo"},
         {2, 61, 1.9, 80, "Progression: 3 % (2 octets sur 61 octets)"},
@@ -443,7 +445,8 @@ TEST(Progression, Ligne)
         {4, 123, 2, 80, "Progression: 3 % (4 octets sur 123 octets), encore 1 min 00 s"},
         {2, 3601, 2, 80, "Progression: 0 % (2 octets sur 3,5 Ko), encore 59 min 59 s"},
         {2, 3602, 2, 80, "Progression: 0 % (2 octets sur 3,5 Ko), encore 1 h 00 min"},
-        {1, 1023, 1, 20, "Progression: 0 % (1"},
+        {2, 7201, 2, 80, "Progression: 0 % (2 octets sur 7,0 Ko), encore 1 h 59 min"},
+        {1, 1023, 1, 42, "Progression: 0 % (1 octet sur 1023 octets"},
     };
     for (const auto &c : cas) {
         char ligne[160];
