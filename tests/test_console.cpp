@@ -447,6 +447,7 @@ TEST(Progression, Ligne)
         {2, 3602, 2, 80, "Progression: 0 % (2 octets sur 3,5 Ko), encore 1 h 00 min"},
         {2, 7201, 2, 80, "Progression: 0 % (2 octets sur 7,0 Ko), encore 1 h 59 min"},
         {1, 1023, 1, 42, "Progression: 0 % (1 octet sur 1023 octets"},
+        {1, 1023, 1, 1, ""},
     };
     for (const auto &c : cas) {
         char ligne[160];
