@@ -50,7 +50,7 @@ bool sortieEcran()
 int largeurEcran()
 {
     CONSOLE_SCREEN_BUFFER_INFO info;
-    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info))
+    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info) || info.srWindow.Right < info.srWindow.Left)
         return 80;
     return info.srWindow.Right - info.srWindow.Left + 1;
 }

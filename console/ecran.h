@@ -11,7 +11,7 @@ void effacer();
 void ligneHeure(int quelle);
 
 // Whether standard output is a terminal or a console, and how many
-// columns it shows (80 when it does not say).
+// columns it shows (80 when it does not say; never less than 1).
 bool sortieEcran();
 int largeurEcran();
 

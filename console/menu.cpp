@@ -43,7 +43,6 @@ int menu()
             return finEntree();
         verif = matriceDecod(Nmat, init, str);
     } while (verif != RES_OK);
-    protegerFichier(Nmat);
 
     do {
         effacer();

@@ -54,8 +54,8 @@ void duree(char *s, size_t n, double secondes)
 // would wrap, also once the screen has been made narrower.
 size_t bord(size_t n)
 {
-    const int largeur = largeurEcran();
-    return largeur > 1 && n >= static_cast<size_t>(largeur) ? static_cast<size_t>(largeur) - 1 : n;
+    const size_t limite = static_cast<size_t>(largeurEcran()) - 1;
+    return n < limite ? n : limite;
 }
 
 void progres(unsigned long long fait, unsigned long long total)

@@ -11,18 +11,30 @@ unsigned char sortie[2 * TAILLE_BLOC];
 
 FonctionProgres progres = nullptr;
 
-// The cycle's matrix file; no plain file while there is none.
-Identite cle = {0, 0, 0, 0, false};
+// The matrix files read whole in this run, the last NB_CLES of them should
+// there be more.
+enum { NB_CLES = 64 };
+Identite cles[NB_CLES];
+int nbCles = 0;
+int prochaineCle = 0;
 
 bool meme(const Identite &a, const Identite &b)
 {
     return a.volume == b.volume && a.index == b.index;
 }
 
+bool estCle(const Identite &id)
+{
+    for (int i = 0; i < nbCles; ++i)
+        if (meme(cles[i], id))
+            return true;
+    return false;
+}
+
 // What writing over a file with this identity would do to the source.
 int comparer(const Identite &src, const Identite &dst)
 {
-    if (!dst.ordinaire || (cle.ordinaire && meme(cle, dst)))
+    if (!dst.ordinaire || estCle(dst))
         return RES_DESTINATION;
     return meme(src, dst) ? RES_MEME_FICHIER : RES_OK;
 }
@@ -105,11 +117,12 @@ bool memeFichier(const char *nomA, const char *nomB)
 int transformerFichier(const char *nomSrc, const char *nomDst, size_t tailleBloc, FonctionBloc bloc,
                        const unsigned char *tables)
 {
-    // The matrix file is refused before anything is opened, and again once
-    // the source is open, should the name have changed hands or, on
-    // Windows, the source have settled how names are read.
+    // A matrix file is refused before anything is opened, and again once the
+    // source is open, should the name have changed hands. On Windows the
+    // source's name first settles how the destination's reads.
     Identite dst;
-    if (cle.ordinaire && identiteNom(nomDst, &dst) == 0 && meme(cle, dst))
+    (void)reconnaitrePage(nomSrc);
+    if (identiteNom(nomDst, &dst) == 0 && estCle(dst))
         return RES_DESTINATION;
     FILE *pf = nullptr;
     FILE *pf2 = nullptr;
@@ -149,8 +162,12 @@ void suivreProgres(FonctionProgres f)
     progres = f;
 }
 
-void protegerFichier(const char *nom)
+void protegerFlux(FILE *pf)
 {
-    if (identiteNom(nom, &cle) != 0)
-        cle.ordinaire = false;
+    Identite id;
+    if (identiteFlux(pf, &id) != 0 || !id.ordinaire || estCle(id))
+        return;
+    cles[prochaineCle] = id;
+    prochaineCle = (prochaineCle + 1) % NB_CLES;
+    nbCles += nbCles < NB_CLES ? 1 : 0;
 }

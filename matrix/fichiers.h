@@ -25,10 +25,10 @@ void annoncerEntree(int nature);
 // spelling, links included.
 bool memeFichier(const char *nomA, const char *nomB);
 
-// The matrix file of the cycle is the key to every file encrypted with it:
-// from then on the transformations refuse it as a destination, under any
-// name, as they refuse a destination that is no plain file.
-void protegerFichier(const char *nom);
+// A matrix file, read whole from pf, is the key to every file encrypted
+// with it: from then on the transformations refuse it as a destination,
+// under any name, as they refuse a destination that is no plain file.
+void protegerFlux(FILE *pf);
 
 // What a transformation makes of one block: n bytes of src become the
 // returned count of bytes in dst, with the tables of that transformation.

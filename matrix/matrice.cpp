@@ -2,32 +2,12 @@
 
 #include "fichiers.h"
 
-int matriceDecod(const char *nom, double *init, char *str)
+namespace {
+
+// Finds each row's identity column.
+int colonnes(const char *str, double *init)
 {
     int l = 0;
-    str[0] = '\0';
-    FILE *pf = ouvrirFichier(nom, "r");
-    if (pf == nullptr)
-        return RES_INTROUVABLE;
-
-    // Past 32 digits the answer is already known: stop there, so that a huge
-    // file never overruns the caller's buffer.
-    int n = 0;
-    int c;
-    while (n <= NB_CHIFFRES && (c = getc(pf)) != EOF) {
-        if (c == '0' || c == '1') {
-            if (n < NB_CHIFFRES)
-                str[n] = static_cast<char>(c);
-            ++n;
-        }
-    }
-    str[n < NB_CHIFFRES ? n : NB_CHIFFRES] = '\0';
-    const bool lu = !ferror(pf);
-    if (fclose(pf) != 0 || !lu)
-        return RES_INTROUVABLE;
-    if (n != NB_CHIFFRES)
-        return RES_NB_CHIFFRES;
-
     for (int i = 0; i < 4; ++i) {
         int valid = 0;
         // Whole numbers below 8 are exact in a double.
@@ -46,4 +26,33 @@ int matriceDecod(const char *nom, double *init, char *str)
         }
     }
     return l == 4 ? RES_OK : RES_IDENTITE;
+}
+
+}  // namespace
+
+int matriceDecod(const char *nom, double *init, char *str)
+{
+    str[0] = '\0';
+    FILE *pf = ouvrirFichier(nom, "r");
+    if (pf == nullptr)
+        return RES_INTROUVABLE;
+
+    // Past 32 digits the answer is already known: stop there, so that a huge
+    // file never overruns the caller's buffer.
+    int n = 0;
+    int c;
+    while (n <= NB_CHIFFRES && (c = getc(pf)) != EOF) {
+        if (c == '0' || c == '1') {
+            if (n < NB_CHIFFRES)
+                str[n] = static_cast<char>(c);
+            ++n;
+        }
+    }
+    str[n < NB_CHIFFRES ? n : NB_CHIFFRES] = '\0';
+    const int res = ferror(pf) ? RES_INTROUVABLE : n != NB_CHIFFRES ? RES_NB_CHIFFRES : colonnes(str, init);
+    // Protected as the file that was read, whatever its name designates by
+    // now.
+    if (res == RES_OK)
+        protegerFlux(pf);
+    return fclose(pf) != 0 ? RES_INTROUVABLE : res;
 }

@@ -9,7 +9,7 @@ src=$(cd "$(dirname "$0")/.." && pwd)
 dist=$(realpath -m "${1:-dist}")
 travail=$(mktemp -d)
 trap 'rm -rf "$travail"' EXIT
-mkdir -p "$dist" "$travail/sortie"
+mkdir "$travail/sortie"
 
 # build NAME TOOLCHAIN [OPTION...]: one configuration, its packages set aside.
 build() {
@@ -43,6 +43,7 @@ done
 # replaced, so they go first and the new ones come last. A file of the same
 # name is removed rather than written through, should it be a link.
 cd "$travail/sortie"
+mkdir -p "$dist"
 rm -f "$dist/SHA256SUMS"
 for f in *.*; do
   rm -f "$dist/$f"

@@ -68,7 +68,7 @@ std::string attendu(const std::string &transcription)
                                  : remplacer(remplacer(transcription, "<efface>", ""), "\xC3\xA9", "\xE9");
 }
 
-// A directory with matrix files (g4 with a link to it, cle), a plain file
+// A directory with matrix files (g4 with a link to it, cle; autre), a plain file
 // with two links to it, an older encrypted file, a file too large to
 // transform under the file size limit of the piped runs, and a named pipe.
 struct Atelier : Dossier {
@@ -77,6 +77,7 @@ struct Atelier : Dossier {
     Atelier()
     {
         std::filesystem::copy_file(G1, *this / "g4");
+        std::filesystem::copy_file(G2, *this / "autre");
         ecrire(*this / "gros", gros);
         ecrire(*this / "clair", clair);
         char str[TAILLE_STR];
@@ -409,8 +410,17 @@ TEST(Windows, ReponsesEnPageAncienne)
             // Nothing misnamed: the four, .entree and .sortie.
             EXPECT_EQ(fichiers(d.chemin).size(), avant + 6) << page << tube;
             // A UTF-8 matrix name is still the matrix once a source has
-            // settled the page, under that page's spelling.
-            parTube(d, "é 1 " + versPage(page, "é.txt é é.txt x") + " 2", programme(), tube);
+            // settled the page, under that page's spelling; under the other
+            // page's, before the page is settled, it is another name, read as
+            // the source settles it.
+            const std::string autre = versPage(page[2] == '8' ? "CP1252" : "CP850", "é");
+            const std::string fin = parTube(d,
+                                            "é 1 " + versPage(page, "é.txt ") + autre + " 1 é 1 " +
+                                                versPage(page, "é.txt é é.txt x") + " 2",
+                                            programme(), tube)
+                                        .sortie;
+            const std::regex finCryptage("Fin du cryptage");
+            EXPECT_EQ(std::distance(std::sregex_iterator(fin.begin(), fin.end(), finCryptage), {}), 2) << page << tube;
             EXPECT_TRUE(lire(d / "é") == lire(G1) && lire(d / "x") == d.codeClair) << page << tube;
         }
     }
