@@ -39,10 +39,10 @@ int comparer(const Identite &src, const Identite &dst)
     return meme(src, dst) ? RES_MEME_FICHIER : RES_OK;
 }
 
-// Opens the destination of the source src, unless it is the source, the
-// matrix file or no plain file. Looked at before the open, since opening a device or a
-// pipe can act or block; looked at again on what was opened, in case the
-// name changed hands meanwhile, and emptied only then. A new file is left
+// Opens the destination of the source src, unless it is the source, a
+// matrix file or no plain file. Looked at before the open, since opening a
+// device or a pipe can act or block; looked at again on what was opened, in
+// case the name changed hands meanwhile, and emptied only then. A new file is left
 // as it is: emptying it would make ext4 flush it to disk when it is closed,
 // which doubled the time of a large encryption.
 int ouvrirDestination(const Identite &src, const char *nomDst, FILE **pf2)
