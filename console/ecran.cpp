@@ -1,7 +1,5 @@
 #include "ecran.h"
 
-#include "progres.h"
-
 #include <cstdio>
 #ifdef _WIN32
 #include <cstdlib>
@@ -12,8 +10,7 @@
 #include <unistd.h>
 #endif
 
-// Whatever was printed must stand on the screen before the effect, and the
-// progress line must not.
+// Whatever was printed must stand on the screen before the effect.
 #ifdef _WIN32
 
 // The console's own commands. system passes the command line through the
@@ -21,7 +18,6 @@
 // as on a French Windows); cmd then prints it in the console's own.
 void effacer()
 {
-    effacerProgres();
     fflush(stdout);
     (void)system("cls");
 }
@@ -36,7 +32,6 @@ void ligneHeure(int quelle)
         "echo Fin du d\xE9"
         "cryptage %date% %time%",
     };
-    effacerProgres();
     fflush(stdout);
     (void)system(commandes[quelle]);
 }
@@ -66,7 +61,6 @@ static_assert(sizeof(time_t) == 8, "dates past 2038 need a 64-bit time_t");
 
 void effacer()
 {
-    effacerProgres();
     fflush(stdout);
     // Through a pipe or into a file, a form feed still marks the clear.
     if (sortieEcran())
@@ -87,7 +81,6 @@ void ligneHeure(int quelle)
         "Fin du d\xC3\xA9"
         "cryptage",
     };
-    effacerProgres();
     fflush(stdout);
     struct timespec ts;
     struct tm t;

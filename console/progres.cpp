@@ -1,6 +1,5 @@
 #include "progres.h"
 
-#include "ecran.h"
 #include "fichiers.h"
 
 #include <climits>
@@ -14,6 +13,7 @@ namespace {
 constexpr double ATTENTE = 1.0;
 constexpr double INTERVALLE = 0.25;
 
+const Affichage *affichage = nullptr;
 double debut = 0.0;
 double dessin = 0.0;
 size_t montre = 0;  // characters of the line now on the screen
@@ -54,30 +54,17 @@ void duree(char *s, size_t n, double secondes)
 // would wrap, also once the screen has been made narrower.
 size_t bord(size_t n)
 {
-    const size_t limite = static_cast<size_t>(largeurEcran()) - 1;
+    const size_t limite = static_cast<size_t>(affichage->largeur()) - 1;
     return n < limite ? n : limite;
 }
 
-void progres(unsigned long long fait, unsigned long long total)
+void effacer()
 {
-    const double t = horloge();
-    if (fait == 0) {
-        debut = t;
+    if (montre == 0)
         return;
-    }
-    if (t - debut < ATTENTE || (montre > 0 && t - dessin < INTERVALLE))
-        return;
-    dessin = t;
-    char ligne[160];
-    ligneProgres(ligne, sizeof ligne, fait, total, t - debut, largeurEcran());
-    // A carriage return and spaces over the rest of the last line: every
-    // console understands them, escape sequences or not. What the screen
-    // shows is no result: a failed write changes nothing else.
-    const size_t n = strlen(ligne);
-    montre = bord(montre);
-    printf("\r%s%*s", ligne, static_cast<int>(montre > n ? montre - n : 0), "");
-    fflush(stdout);
-    montre = n > montre ? n : montre;
+    fprintf(affichage->sortie, "\r%*s\r", static_cast<int>(bord(montre)), "");
+    fflush(affichage->sortie);
+    montre = 0;
 }
 
 }  // namespace
@@ -86,38 +73,62 @@ void ligneProgres(char *ligne, size_t n, unsigned long long fait, unsigned long 
                   int largeur)
 {
     char lu[32];
+    char tout[32];
+    char reste[48] = "";
     taille(lu, sizeof lu, fait);
-    if (total == 0) {
-        snprintf(ligne, n, "Progression: %s", lu);
-    } else {
-        char tout[32];
-        char reste[48] = "";
-        taille(tout, sizeof tout, total);
-        // Never 100 % before the end, even from a source grown past its size.
-        const unsigned long long pourcent = fait >= total              ? 99
-                                            : fait <= ULLONG_MAX / 100 ? fait * 100 / total
-                                                                       : fait / (total / 100);
-        if (secondes >= 2.0 && fait < total) {
-            char d[32];
-            duree(d, sizeof d, secondes * static_cast<double>(total - fait) / static_cast<double>(fait));
-            snprintf(reste, sizeof reste, ", encore %s", d);
-        }
-        snprintf(ligne, n, "Progression: %llu %% (%s sur %s)%s", pourcent, lu, tout, reste);
+    taille(tout, sizeof tout, total);
+    // Never 100 % before the end, even from a source grown past its size.
+    const unsigned long long pourcent = fait >= total              ? 99
+                                        : fait <= ULLONG_MAX / 100 ? fait * 100 / total
+                                                                   : fait / (total / 100);
+    if (secondes >= 2.0 && fait < total) {
+        char d[32];
+        duree(d, sizeof d, secondes * static_cast<double>(total - fait) / static_cast<double>(fait));
+        snprintf(reste, sizeof reste, ", encore %s", d);
     }
-    if (largeur > 0 && strlen(ligne) >= static_cast<size_t>(largeur))
-        ligne[largeur - 1] = '\0';
+    // From the longest form down; without a size, the amount alone.
+    for (int forme = 0; forme < 4; ++forme) {
+        if (total == 0)
+            snprintf(ligne, n, forme == 0 ? "Progression: %s" : "%s", forme < 2 ? lu : "");
+        else if (forme == 0)
+            snprintf(ligne, n, "Progression: %llu %% (%s sur %s)%s", pourcent, lu, tout, reste);
+        else
+            snprintf(ligne, n, forme == 1 ? "Progression: %llu %%%s" : forme == 2 ? "Progression: %llu %%" : "%llu %%",
+                     pourcent, reste);
+        if (strlen(ligne) < static_cast<size_t>(largeur))
+            return;
+    }
+    ligne[0] = '\0';
 }
 
-void installerProgres()
+void installerProgres(const Affichage *a)
 {
-    if (sortieEcran())
-        suivreProgres(progres);
+    affichage = a;
+    suivreProgres(etapeProgres);
 }
 
-void effacerProgres()
+void etapeProgres(int etape, unsigned long long fait, unsigned long long total)
 {
-    if (montre == 0)
+    if (etape == PROGRES_FIN) {
+        effacer();
         return;
-    printf("\r%*s\r", static_cast<int>(bord(montre)), "");
-    montre = 0;
+    }
+    const double t = affichage->horloge();
+    if (etape == PROGRES_DEBUT) {
+        debut = t;
+        return;
+    }
+    if (t - debut < ATTENTE || (montre > 0 && t - dessin < INTERVALLE))
+        return;
+    dessin = t;
+    char ligne[160];
+    ligneProgres(ligne, sizeof ligne, fait, total, t - debut, affichage->largeur());
+    // A carriage return and spaces over the rest of the last line: every
+    // console understands them, escape sequences or not. What the screen
+    // shows is no result: a failed write changes nothing else.
+    const size_t n = strlen(ligne);
+    montre = bord(montre);
+    fprintf(affichage->sortie, "\r%s%*s", ligne, static_cast<int>(montre > n ? montre - n : 0), "");
+    fflush(affichage->sortie);
+    montre = n > montre ? n : montre;
 }

@@ -132,7 +132,7 @@ int transformerFichier(const char *nomSrc, const char *nomDst, size_t tailleBloc
         return res;
     unsigned long long fait = 0;
     if (progres != nullptr)
-        progres(fait, taille);
+        progres(PROGRES_DEBUT, fait, taille);
     size_t n;
     do {
         // fread only comes back short at the end of the file or on an error.
@@ -148,12 +148,14 @@ int transformerFichier(const char *nomSrc, const char *nomDst, size_t tailleBloc
         }
         fait += n;
         if (progres != nullptr)
-            progres(fait, taille);
+            progres(PROGRES_BLOC, fait, taille);
     } while (n == tailleBloc);
     if (fclose(pf2) != 0 && res == RES_OK)
         res = RES_ECRITURE;
     if (fclose(pf) != 0 && res == RES_OK)
         res = RES_LECTURE;
+    if (progres != nullptr)
+        progres(PROGRES_FIN, fait, taille);
     return res;
 }
 

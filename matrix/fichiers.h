@@ -43,10 +43,12 @@ typedef size_t (*FonctionBloc)(const unsigned char *tables, const unsigned char 
 int transformerFichier(const char *nomSrc, const char *nomDst, size_t tailleBloc, FonctionBloc bloc,
                        const unsigned char *tables);
 
-// Told how many bytes of the source a transformation has done: 0 as it
-// starts, then after each block; with the source's size as it was opened,
-// 0 when it has none (some files of /proc hold data all the same).
-typedef void (*FonctionProgres)(unsigned long long fait, unsigned long long total);
+// Told how far a transformation is: as it starts, after each block, and as
+// it ends, done or failed; with the bytes of the source done and its size
+// as it was opened, 0 when it has none (some files of /proc hold data all
+// the same).
+enum { PROGRES_DEBUT, PROGRES_BLOC, PROGRES_FIN };
+typedef void (*FonctionProgres)(int etape, unsigned long long fait, unsigned long long total);
 
 // Set once, by the front end that shows the progress; none by default.
 void suivreProgres(FonctionProgres f);

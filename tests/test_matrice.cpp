@@ -178,6 +178,30 @@ TEST_P(Fichiers, DroitsCommeUneCopie)
     umask(avant);
 }
 
+// The progress hook hears the operation start, each block, and its end;
+// a refusal before anything is read, nothing.
+std::vector<std::array<unsigned long long, 3>> etapes;
+
+TEST_P(Fichiers, ProgresDuDebutALaFin)
+{
+    Dossier d;
+    const unsigned long long B = GetParam() == crypt ? TAILLE_BLOC : 2 * TAILLE_BLOC, n = 2 * B + 1;
+    ecrire(d / "src", motif(n));
+    suivreProgres([](int etape, unsigned long long fait, unsigned long long total) {
+        etapes.push_back({static_cast<unsigned long long>(etape), fait, total});
+    });
+    const Matrice m(G1);
+    EXPECT_EQ(GetParam()((d / "src").c_str(), d.chemin.c_str(), m), RES_DESTINATION);
+    EXPECT_EQ(GetParam()((d / "src").c_str(), (d / "dst").c_str(), m), RES_OK);
+    suivreProgres(nullptr);
+    EXPECT_EQ(etapes, (std::vector<std::array<unsigned long long, 3>>{{PROGRES_DEBUT, 0, n},
+                                                                      {PROGRES_BLOC, B, n},
+                                                                      {PROGRES_BLOC, 2 * B, n},
+                                                                      {PROGRES_BLOC, n, n},
+                                                                      {PROGRES_FIN, n, n}}));
+    etapes.clear();
+}
+
 INSTANTIATE_TEST_SUITE_P(Operations, Fichiers, testing::Values(crypt, dcrypt),
                          [](const testing::TestParamInfo<Operation> &i) {
                              return std::string(i.param == crypt ? "crypt" : "dcrypt");
