@@ -1,7 +1,6 @@
 #include "dialogues.h"
 
 #include "ecran.h"
-#include "fichiers.h"
 #include "matrice.h"
 #include "saisie.h"
 
@@ -91,7 +90,7 @@ int dialogueCombine(char *acrypt, char *crypt, char *dcrypt, const char *str, co
         ligneHeure(DEBUT_DECRYPTAGE);
         // Decrypting over the file just encrypted would replace it with
         // whatever the encrypted name holds, a partial or an older file.
-        *verif2 = memeFichier(acrypt, dcrypt) ? RES_MEME_FICHIER : dcryptfich(crypt, dcrypt, init);
+        *verif2 = dcryptfich(crypt, dcrypt, init, acrypt);
         conclure(*verif2, FIN_DECRYPTAGE, crypt, dcrypt);
     } while (*verif2 != RES_OK);
     return SAISIE_OK;

@@ -70,5 +70,5 @@ int cryptfich(const char *nomA, const char *nomC, const char *str)
         tables[16 + 2 * b] = tables[b >> 4];
         tables[16 + 2 * b + 1] = tables[b & 0x0F];
     }
-    return transformerFichier(nomA, nomC, TAILLE_BLOC, crypterBloc, tables);
+    return transformerFichier(nomA, nomC, nullptr, TAILLE_BLOC, crypterBloc, tables);
 }

@@ -27,7 +27,7 @@ size_t dcrypterBloc(const unsigned char *demi, const unsigned char *src, size_t 
 
 }  // namespace
 
-int dcryptfich(const char *nomA, const char *nomD, const double *init)
+int dcryptfich(const char *nomA, const char *nomD, const double *init, const char *nomClair)
 {
     unsigned char masque[4];
     for (int r = 0; r < 4; ++r) {
@@ -43,5 +43,5 @@ int dcryptfich(const char *nomA, const char *nomD, const double *init)
                 v |= 8 >> r;
         demi[b] = static_cast<unsigned char>(v);
     }
-    return transformerFichier(nomA, nomD, 2 * TAILLE_BLOC, dcrypterBloc, demi);
+    return transformerFichier(nomA, nomD, nomClair, 2 * TAILLE_BLOC, dcrypterBloc, demi);
 }

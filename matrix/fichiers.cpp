@@ -3,6 +3,8 @@
 #include "matrice.h"
 #include "systeme.h"
 
+#include <cstdlib>
+
 namespace {
 
 // Whole blocks of either direction: 2 * TAILLE_BLOC bytes in and out.
@@ -11,12 +13,12 @@ unsigned char sortie[2 * TAILLE_BLOC];
 
 FonctionProgres progres = nullptr;
 
-// The matrix files read whole in this run, the last NB_CLES of them should
-// there be more.
-enum { NB_CLES = 64 };
-Identite cles[NB_CLES];
-int nbCles = 0;
-int prochaineCle = 0;
+// Every matrix file read in this run, however many: forgetting one would
+// let the key to its files be written over. The one list of the program
+// that grows, by a few dozen bytes a matrix.
+Identite *cles = nullptr;
+size_t nbCles = 0;
+size_t placeCles = 0;
 
 bool meme(const Identite &a, const Identite &b)
 {
@@ -25,38 +27,40 @@ bool meme(const Identite &a, const Identite &b)
 
 bool estCle(const Identite &id)
 {
-    for (int i = 0; i < nbCles; ++i)
+    for (size_t i = 0; i < nbCles; ++i)
         if (meme(cles[i], id))
             return true;
     return false;
 }
 
-// What writing over a file with this identity would do to the source.
-int comparer(const Identite &src, const Identite &dst)
+// What writing over a file with this identity would do to the source, or
+// to the other file the operation keeps (autre, when there is one).
+int comparer(const Identite &src, const Identite *autre, const Identite &dst)
 {
     if (!dst.ordinaire || estCle(dst))
         return RES_DESTINATION;
-    return meme(src, dst) ? RES_MEME_FICHIER : RES_OK;
+    return meme(src, dst) || (autre != nullptr && meme(*autre, dst)) ? RES_MEME_FICHIER : RES_OK;
 }
 
-// Opens the destination of the source src, unless it is the source, a
-// matrix file or no plain file. Looked at before the open, since opening a
-// device or a pipe can act or block; looked at again on what was opened, in
-// case the name changed hands meanwhile, and emptied only then. A new file is left
-// as it is: emptying it would make ext4 flush it to disk when it is closed,
-// which doubled the time of a large encryption.
-int ouvrirDestination(const Identite &src, const char *nomDst, FILE **pf2)
+// Opens the destination of the source src, unless it is the source, autre,
+// a matrix file or no plain file. Looked at before the open, since opening
+// a device or a pipe can act or block; looked at again on what was opened,
+// in case the name changed hands meanwhile, and emptied only then. A new
+// file is left as it is: emptying it would make ext4 flush it to disk when
+// it is closed, which doubled the time of a large encryption.
+int ouvrirDestination(const Identite &src, const Identite *autre, const char *nomDst, FILE **pf2)
 {
     Identite dst;
     if (!destinationPermise(nomDst))
         return RES_DESTINATION;
-    int res = identiteNom(nomDst, &dst) == 0 ? comparer(src, dst) : RES_OK;
+    const bool nouveau = identiteNom(nomDst, &dst) != 0;
+    int res = nouveau ? RES_OK : comparer(src, autre, dst);
     if (res != RES_OK)
         return res;
-    *pf2 = ouvrirEcriture(nomDst, src.droits);
+    *pf2 = ouvrirEcriture(nomDst, src.droits, nouveau);
     if (*pf2 == nullptr)
         return RES_DESTINATION;
-    res = identiteFlux(*pf2, &dst) == 0 ? comparer(src, dst) : RES_DESTINATION;
+    res = identiteFlux(*pf2, &dst) == 0 ? comparer(src, autre, dst) : RES_DESTINATION;
     if (res == RES_OK && dst.taille > 0 && vider(*pf2) != 0)
         res = RES_DESTINATION;
     if (res != RES_OK)
@@ -66,13 +70,19 @@ int ouvrirDestination(const Identite &src, const char *nomDst, FILE **pf2)
 
 // Opens the source, then the destination. Returns RES_OK with both streams
 // set and the source's size, or an error result with neither open.
-int ouvrirFlux(const char *nomSrc, const char *nomDst, FILE **pf, FILE **pf2, unsigned long long *taille)
+int ouvrirFlux(const char *nomSrc, const char *nomDst, const char *nomAutre, FILE **pf, FILE **pf2,
+               unsigned long long *taille)
 {
     *pf = ouvrirFichier(nomSrc, "rb");
     if (*pf == nullptr)
         return RES_INTROUVABLE;
+    // Looked at once the source has settled how names read on Windows:
+    // autre and the destination are then read alike.
     Identite src;
-    const int res = identiteFlux(*pf, &src) != 0 ? RES_LECTURE : ouvrirDestination(src, nomDst, pf2);
+    Identite autre;
+    const bool garde = nomAutre != nullptr && identiteNom(nomAutre, &autre) == 0 && autre.ordinaire;
+    const int res =
+        identiteFlux(*pf, &src) != 0 ? RES_LECTURE : ouvrirDestination(src, garde ? &autre : nullptr, nomDst, pf2);
     if (res != RES_OK) {
         fclose(*pf);
         return res;
@@ -106,28 +116,13 @@ FILE *ouvrirFichier(const char *nom, const char *mode)
     return ouvrirLecture(nom, mode);
 }
 
-bool memeFichier(const char *nomA, const char *nomB)
+int transformerFichier(const char *nomSrc, const char *nomDst, const char *nomAutre, size_t tailleBloc,
+                       FonctionBloc bloc, const unsigned char *tables)
 {
-    Identite a;
-    Identite b;
-    return identiteNom(nomA, &a) == 0 && a.ordinaire && identiteNom(nomB, &b) == 0 &&
-           comparer(a, b) == RES_MEME_FICHIER;
-}
-
-int transformerFichier(const char *nomSrc, const char *nomDst, size_t tailleBloc, FonctionBloc bloc,
-                       const unsigned char *tables)
-{
-    // A matrix file is refused before anything is opened, and again once the
-    // source is open, should the name have changed hands. On Windows the
-    // source's name first settles how the destination's reads.
-    Identite dst;
-    (void)reconnaitrePage(nomSrc);
-    if (identiteNom(nomDst, &dst) == 0 && estCle(dst))
-        return RES_DESTINATION;
     FILE *pf = nullptr;
     FILE *pf2 = nullptr;
     unsigned long long taille = 0;
-    int res = ouvrirFlux(nomSrc, nomDst, &pf, &pf2, &taille);
+    int res = ouvrirFlux(nomSrc, nomDst, nomAutre, &pf, &pf2, &taille);
     if (res != RES_OK)
         return res;
     unsigned long long fait = 0;
@@ -164,12 +159,21 @@ void suivreProgres(FonctionProgres f)
     progres = f;
 }
 
-void protegerFlux(FILE *pf)
+int protegerFlux(FILE *pf)
 {
     Identite id;
-    if (identiteFlux(pf, &id) != 0 || !id.ordinaire || estCle(id))
-        return;
-    cles[prochaineCle] = id;
-    prochaineCle = (prochaineCle + 1) % NB_CLES;
-    nbCles += nbCles < NB_CLES ? 1 : 0;
+    if (identiteFlux(pf, &id) != 0)
+        return -1;
+    if (estCle(id))
+        return 0;
+    if (nbCles == placeCles) {
+        const size_t place = placeCles == 0 ? 16 : 2 * placeCles;
+        void *p = realloc(cles, place * sizeof *cles);
+        if (p == nullptr)
+            return -1;
+        cles = static_cast<Identite *>(p);
+        placeCles = place;
+    }
+    cles[nbCles++] = id;
+    return 0;
 }

@@ -21,27 +21,25 @@ enum { ENTREE_CONSOLE, ENTREE_UTF16, ENTREE_TUBE, ENTREE_FICHIER };
 void annoncerEntree(int nature);
 #endif
 
-// Whether both names designate one existing plain file, whatever the
-// spelling, links included.
-bool memeFichier(const char *nomA, const char *nomB);
-
 // A matrix file, read whole from pf, is the key to every file encrypted
 // with it: from then on the transformations refuse it as a destination,
 // under any name, as they refuse a destination that is no plain file.
-void protegerFlux(FILE *pf);
+// Returns -1 when it could not be recorded, and so could not be protected.
+int protegerFlux(FILE *pf);
 
 // What a transformation makes of one block: n bytes of src become the
 // returned count of bytes in dst, with the tables of that transformation.
 typedef size_t (*FonctionBloc)(const unsigned char *tables, const unsigned char *src, size_t n, unsigned char *dst);
 
 // Transforms the file nomSrc into the file nomDst, reading blocks of
-// tailleBloc bytes. Returns RES_OK, or the result of the first failure; the
-// source is never opened for writing, nor destroyed through another name,
-// and a destination that is there but is no plain file, or is the matrix
-// file, is never written to. A new destination is no more open than the
-// source.
-int transformerFichier(const char *nomSrc, const char *nomDst, size_t tailleBloc, FonctionBloc bloc,
-                       const unsigned char *tables);
+// tailleBloc bytes. Returns RES_OK, or the result of the first failure. The
+// source, and nomAutre when it is given, are never opened for writing nor
+// destroyed through another name (RES_MEME_FICHIER); a destination that is
+// there but is no plain file, or is a matrix file, is never written to, and
+// one that was not there is only ever created, never followed through a
+// link. A new destination is no more open than the source.
+int transformerFichier(const char *nomSrc, const char *nomDst, const char *nomAutre, size_t tailleBloc,
+                       FonctionBloc bloc, const unsigned char *tables);
 
 // Told how far a transformation is: as it starts, after each block, and as
 // it ends, done or failed; with the bytes of the source done and its size

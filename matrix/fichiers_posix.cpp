@@ -57,9 +57,11 @@ FILE *ouvrirNom(const char *nom, const char *mode)
     return flux(open(nom, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC), mode);
 }
 
-FILE *ouvrirEcriture(const char *nom, unsigned droits)
+// O_EXCL creates nothing through a link, dangling or not.
+FILE *ouvrirEcriture(const char *nom, unsigned droits, bool nouveau)
 {
-    return flux(open(nom, O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, droits), "wb");
+    return flux(open(nom, O_WRONLY | (nouveau ? O_CREAT | O_EXCL : 0) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, droits),
+                "wb");
 }
 
 int vider(FILE *pf)

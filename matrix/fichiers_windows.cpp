@@ -137,13 +137,13 @@ FILE *ouvrirNom(const char *nom, const char *mode)
 }
 
 // A new file takes its folder's access rules.
-FILE *ouvrirEcriture(const char *nom, unsigned)
+FILE *ouvrirEcriture(const char *nom, unsigned, bool nouveau)
 {
     wchar_t large[TAILLE_LARGE];
     if (!elargir(nom, large))
         return nullptr;
-    const HANDLE h = CreateFileW(large, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE h = CreateFileW(large, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 nouveau ? CREATE_NEW : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return nullptr;
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);

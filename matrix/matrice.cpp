@@ -49,10 +49,10 @@ int matriceDecod(const char *nom, double *init, char *str)
         }
     }
     str[n < NB_CHIFFRES ? n : NB_CHIFFRES] = '\0';
-    const int res = ferror(pf) ? RES_INTROUVABLE : n != NB_CHIFFRES ? RES_NB_CHIFFRES : colonnes(str, init);
+    int res = ferror(pf) ? RES_INTROUVABLE : n != NB_CHIFFRES ? RES_NB_CHIFFRES : colonnes(str, init);
     // Protected as the file that was read, whatever its name designates by
-    // now.
-    if (res == RES_OK)
-        protegerFlux(pf);
+    // now; a key that cannot be protected is not taken.
+    if (res == RES_OK && protegerFlux(pf) != 0)
+        res = RES_INTROUVABLE;
     return fclose(pf) != 0 ? RES_INTROUVABLE : res;
 }

@@ -23,6 +23,8 @@ void fusioChain(char *chainemod1, const char *chainemod2, int taille);
 int decToInt(const char *partMat, int deb, int tailleMat);
 int cryptfich(const char *nomA, const char *nomC, const char *str);
 
-int dcryptfich(const char *nomA, const char *nomD, const double *init);
+// nomClair, when given, is a file the decrypted copy must not replace
+// either: in one dialogue, the file just encrypted.
+int dcryptfich(const char *nomA, const char *nomD, const double *init, const char *nomClair = nullptr);
 
 #endif

@@ -24,9 +24,11 @@ int identiteFlux(FILE *pf, Identite *id);
 // than blocking until a writer comes.
 FILE *ouvrirNom(const char *nom, const char *mode);
 
-// Opens for writing without waiting, creating the file with the given
-// permission bits less the umask, but not emptying it yet.
-FILE *ouvrirEcriture(const char *nom, unsigned droits);
+// Opens for writing without waiting, without emptying it yet: a new file
+// is created with the given permission bits less the umask, and only if
+// nothing, not even a link, stands under its name by then; an existing one
+// only if it is still there.
+FILE *ouvrirEcriture(const char *nom, unsigned droits, bool nouveau);
 int vider(FILE *pf);
 
 // Whether the name may be written to at all, before anything is opened.

@@ -70,7 +70,7 @@ std::string attendu(const std::string &transcription)
 }
 
 // A directory with matrix files (g4 with a link to it, cle; autre), a plain file
-// with two links to it, an older encrypted file, a file too large to
+// with two links to it, a dangling link, an older encrypted file, a file too large to
 // transform under the file size limit of the piped runs, and a named pipe.
 struct Atelier : Dossier {
     const std::string clair = std::string("Bonjour\0\xff\n", 10), gros = motif(1 << 20);
@@ -92,6 +92,7 @@ struct Atelier : Dossier {
         ecrire(*this / "code", "\x4D\x17\x4D\x17");  // "AA"
         if (link((*this / "clair").c_str(), (*this / "dur").c_str()) != 0 ||
             symlink("clair", (*this / "lien").c_str()) || symlink("g4", (*this / "cle").c_str()) ||
+            symlink("ailleurs", (*this / "pendant").c_str()) ||
             mkfifo((*this / "tube").c_str(), 0600))
             std::abort();
     }
@@ -196,6 +197,7 @@ protected:
         EXPECT_EQ(lire(d / "clair"), d.clair);
         EXPECT_EQ(lire(d / "g4"), lire(G1));
         EXPECT_TRUE(lire(d / "gros") == d.gros);
+        EXPECT_FALSE(std::filesystem::exists(d / "ailleurs"));
         EXPECT_TRUE(lire(d / "code") == "\x4D\x17\x4D\x17" || lire(d / "code") == d.codeClair);
         EXPECT_EQ(std::filesystem::exists(d / "d") ? lire(d / "d") : "-", t.d == "clair"    ? d.clair
                                                                           : t.d == "ancien" ? "AA"
@@ -233,6 +235,21 @@ std::string nomDuTest(const testing::TestParamInfo<std::string> &i)
 INSTANTIATE_TEST_SUITE_P(Transcriptions, Sessions, testing::ValuesIn(fichiers(SESSIONS)), nomDuTest);
 INSTANTIATE_TEST_SUITE_P(Transcriptions, SessionsTerminal,
                          testing::Values("recommencer_repart_a_zero.txt", "fin_dans_le_combine.txt"), nomDuTest);
+
+// Every matrix read in the run stays a key, however many came after it.
+TEST(Cles, ToutesGardees)
+{
+    Atelier d;
+    std::string reponses;
+    for (int i = 0; i <= 64; ++i) {
+        std::filesystem::copy_file(G1, d / ("k" + std::to_string(i)));
+        reponses += "k" + std::to_string(i) + " 1 clair x 1 ";
+    }
+    const std::string sortie = parTube(d, reponses + "k0 1 clair k0 clair y 2").sortie;
+    EXPECT_NE(sortie.find("Erreur, fichier k0 impossible a creer."), std::string::npos);
+    EXPECT_EQ(lire(d / "k0"), lire(G1));
+    EXPECT_EQ(lire(d / "y"), d.codeClair);
+}
 
 // Each question reaches a pipe before the program waits for its answer: a
 // front end that answers only what it has seen gets through. The stamps

@@ -136,6 +136,7 @@ TEST_P(Fichiers, RefusSansFuiteNiDestruction)
                                                                            {"/dev/null", RES_DESTINATION}})
         EXPECT_EQ(GetParam()(source.c_str(), nom.c_str(), m), res) << nom;
     EXPECT_EQ(GetParam()(d.chemin.c_str(), (d / "dst").c_str(), m), RES_INTROUVABLE);
+    EXPECT_EQ(GetParam()((d / "absent").c_str(), G1, m), RES_INTROUVABLE);  // said before the key is
     // The open itself never waits for a writer, should a named pipe take a
     // source's place after its name was looked at.
     alarm(10);
