@@ -1,10 +1,10 @@
 #include "saisie.h"
 
+#include "fichiers.h"
+
 #include <climits>
 #include <cstdio>
 #ifdef _WIN32
-#include "fichiers.h"
-
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -197,6 +197,21 @@ int octet()
     return codage == OCTETS ? lireOctet() : decoder();
 }
 
+// Code points when the bytes are UTF-8, bytes otherwise: a letter of a
+// legacy page is one byte.
+size_t caracteres(const char *nom, size_t n)
+{
+    const auto *o = reinterpret_cast<const unsigned char *>(nom);
+    size_t points = 0;
+    for (size_t i = 0; i < n; ++points) {
+        const size_t l = caractereUtf8(o + i, n - i);
+        if (l == 0 || l > n - i)
+            return n;
+        i += l;
+    }
+    return points;
+}
+
 bool estBlanc(int c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -236,14 +251,14 @@ int finirMot(int c)
 
 }  // namespace
 
-int lireMot(char *nom, int taille)
+int lireMot(char *nom)
 {
     int c = debutMot();
     if (c == EOF)
         return SAISIE_FIN;
-    int n = 0;
+    size_t n = 0;
     for (; c != EOF && !estBlanc(c); c = octet()) {
-        if (c == '\0' || n >= taille - 1) {
+        if (c == '\0' || n >= TAILLE_NOM - 1) {
             nom[0] = '\0';
             return finirMot(c);
         }
@@ -251,7 +266,10 @@ int lireMot(char *nom, int taille)
     }
     nom[n] = '\0';
     rendre(c);
-    return SAISIE_OK;
+    if (caracteres(nom, n) <= NB_CARACTERES)
+        return SAISIE_OK;
+    nom[0] = '\0';
+    return SAISIE_REFUS;
 }
 
 int lireNombre(int *val)
@@ -280,7 +298,7 @@ int demanderNom(const char *question, char *nom)
 {
     for (;;) {
         printf("%s\n", question);
-        const int r = lireMot(nom, TAILLE_NOM);
+        const int r = lireMot(nom);
         if (r != SAISIE_REFUS)
             return r;
         printf("Nom de fichier refuse: 19 caracteres au plus.\n");

@@ -8,12 +8,13 @@ enum {
     SAISIE_REFUS = 1  // a word consumed whole but not taken
 };
 
-// A file name buffer: 19 characters and the terminator.
-enum { TAILLE_NOM = 20 };
+// A file name buffer: 19 characters of up to 4 bytes, and the terminator.
+enum { NB_CARACTERES = 19, TAILLE_NOM = 4 * NB_CARACTERES + 1 };
 
-// Reads the next word into nom (taille bytes with the terminator). A longer
-// word, or one holding a null byte, is consumed whole and refused.
-int lireMot(char *nom, int taille);
+// Reads the next word into nom, of TAILLE_NOM bytes. A word of more
+// characters, counted as code points when its bytes are UTF-8 and as bytes
+// otherwise, or one holding a null byte, is consumed whole and refused.
+int lireMot(char *nom);
 
 // Reads an optional sign and decimal digits; what follows the digits stays
 // in the input. A word that is not a number is consumed whole and refused,

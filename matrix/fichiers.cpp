@@ -177,3 +177,17 @@ int protegerFlux(FILE *pf)
     cles[nbCles++] = id;
     return 0;
 }
+
+size_t caractereUtf8(const unsigned char *s, size_t n)
+{
+    const unsigned c = s[0];
+    const size_t l = c < 0x80 ? 1 : c < 0xC2 ? 0 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : c < 0xF5 ? 4 : 0;
+    // The second byte's range keeps out overlong forms, surrogates and what
+    // lies past U+10FFFF.
+    const unsigned bas = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+    const unsigned haut = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+    for (size_t i = 1; i < l && i < n; ++i)
+        if (s[i] < (i == 1 ? bas : 0x80) || s[i] > (i == 1 ? haut : 0xBF))
+            return 0;
+    return l;
+}

@@ -27,6 +27,11 @@ void annoncerEntree(int nature);
 // Returns -1 when it could not be recorded, and so could not be protected.
 int protegerFlux(FILE *pf);
 
+// The length of the UTF-8 character at s, of which n bytes are there: the
+// bytes it needs, also past n when those there are right so far, or 0 when
+// they are no UTF-8.
+size_t caractereUtf8(const unsigned char *s, size_t n);
+
 // What a transformation makes of one block: n bytes of src become the
 // returned count of bytes in dst, with the tables of that transformation.
 typedef size_t (*FonctionBloc)(const unsigned char *tables, const unsigned char *src, size_t n, unsigned char *dst);
