@@ -24,19 +24,19 @@ void conclure(int res, int ligneFin, const char *nomSrc, const char *nomDst)
     effacer();
     switch (res) {
     case RES_INTROUVABLE:
-        printf("Erreur, fichier %s introuvable.\n", nomSrc);
+        messageNom("Erreur, fichier %s introuvable.\n", nomSrc);
         break;
     case RES_MEME_FICHIER:
-        printf("Erreur, fichier %s identique au fichier source.\n", nomDst);
+        messageNom("Erreur, fichier %s identique au fichier source.\n", nomDst);
         break;
     case RES_DESTINATION:
-        printf("Erreur, fichier %s impossible a creer.\n", nomDst);
+        messageNom("Erreur, fichier %s impossible a creer.\n", nomDst);
         break;
     case RES_LECTURE:
-        printf("Erreur, lecture du fichier %s impossible.\n", nomSrc);
+        messageNom("Erreur, lecture du fichier %s impossible.\n", nomSrc);
         break;
     default:
-        printf("Erreur, ecriture du fichier %s impossible.\n", nomDst);
+        messageNom("Erreur, ecriture du fichier %s impossible.\n", nomDst);
         break;
     }
 }

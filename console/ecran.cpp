@@ -2,7 +2,11 @@
 
 #include <cstdio>
 #ifdef _WIN32
+#include "fichiers.h"
+#include "saisie.h"
+
 #include <cstdlib>
+#include <cstring>
 #include <windows.h>
 #else
 #include <ctime>
@@ -34,6 +38,26 @@ void ligneHeure(int quelle)
     };
     fflush(stdout);
     (void)system(commandes[quelle]);
+}
+
+// At a console the name is shown in the letters it was typed in, whatever
+// page the console shows, rather than as its bytes read in that page.
+void messageNom(const char *format, const char *nom)
+{
+    // A name's bytes never make more UTF-16 units.
+    wchar_t large[TAILLE_NOM];
+    const char *s = strstr(format, "%s");
+    const int n = s != nullptr && sortieEcran() ? nomAffiche(nom, large, TAILLE_NOM) : 0;
+    if (n <= 1) {
+        printf(format, nom);
+        return;
+    }
+    fwrite(format, 1, static_cast<size_t>(s - format), stdout);
+    fflush(stdout);
+    DWORD ecrits;
+    if (!WriteConsoleW(GetStdHandle(STD_OUTPUT_HANDLE), large, static_cast<DWORD>(n - 1), &ecrits, nullptr))
+        fputs(nom, stdout);
+    fputs(s + 2, stdout);
 }
 
 bool sortieEcran()
@@ -91,6 +115,11 @@ void ligneHeure(int quelle)
                t.tm_hour, t.tm_min, t.tm_sec, static_cast<int>(ts.tv_nsec / 10000000));
     }
     fflush(stdout);
+}
+
+void messageNom(const char *format, const char *nom)
+{
+    printf(format, nom);
 }
 
 bool sortieEcran()

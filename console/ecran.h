@@ -10,6 +10,9 @@ void effacer();
 // Prints one of the lines above, followed by the current date and time.
 void ligneHeure(int quelle);
 
+// Prints format with the name in place of its %s.
+void messageNom(const char *format, const char *nom);
+
 // Whether standard output is a terminal or a console, and how many
 // columns it shows (80 when it does not say; never less than 1).
 bool sortieEcran();

@@ -2,12 +2,16 @@
 
 #include "fichiers.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace {
@@ -28,22 +32,50 @@ void reserver(int c)
     reserve[nReserve++] = static_cast<unsigned char>(c);
 }
 
+// Standard input, a block at a time as it comes: the first one is all
+// the answers a pipe or a file holds at the start.
+unsigned char bloc[4096];
+size_t nBloc = 0;
+size_t lus = 0;
+bool finBloc = false;
+
+int lireEntree()
+{
+    for (;;) {
+#ifdef _WIN32
+        const int n = _read(0, bloc, sizeof bloc);
+#else
+        const ssize_t n = read(STDIN_FILENO, bloc, sizeof bloc);
+#endif
+        if (n >= 0 || errno != EINTR)
+            return static_cast<int>(n);
+    }
+}
+
+int octetBrut()
+{
+    if (lus == nBloc && !finBloc) {
+        const int n = lireEntree();
+        finBloc = n <= 0;
+        nBloc = finBloc ? 0 : static_cast<size_t>(n);
+        lus = 0;
+    }
+    return lus < nBloc ? bloc[lus++] : EOF;
+}
+
 // One byte of answers given in bytes. On Windows a 0x1A byte (Ctrl+Z) ends
 // them, as it did when the input was read as text.
 int lireOctet()
 {
+    const int c = octetBrut();
 #ifdef _WIN32
-    static bool fin = false;
-    if (!fin) {
-        const int c = getchar();
-        if (c != 0x1A)
-            return c;
-        fin = true;
+    if (c == 0x1A) {
+        finBloc = true;
+        nBloc = lus = 0;
+        return EOF;
     }
-    return EOF;
-#else
-    return getchar();
 #endif
+    return c;
 }
 
 #ifdef _WIN32
@@ -88,8 +120,8 @@ int unite()
     if (codage == CONSOLE)
         return uniteConsole();
 #endif
-    const int a = getchar();
-    const int b = a == EOF ? EOF : getchar();
+    const int a = octetBrut();
+    const int b = a == EOF ? EOF : octetBrut();
     if (b == EOF)
         return EOF;
     return codage == UTF16LE ? (a | b << 8) : (a << 8 | b);
@@ -180,12 +212,17 @@ void choisirCodage()
             return;
         }
         if ((lu[n++] = lireOctet()) == 0xBF)
-            return;
+            n = 0;
     }
     // Not a mark: its bytes are read again as answers.
     while (n > 0)
         if (lu[--n] != EOF)
             reserver(lu[n]);
+#ifdef _WIN32
+    // Up to a Ctrl+Z, which ends the answers.
+    const void *fin = memchr(bloc, 0x1A, nBloc);
+    jugerEntree(bloc, fin != nullptr ? static_cast<size_t>(static_cast<const unsigned char *>(fin) - bloc) : nBloc);
+#endif
 }
 
 int octet()

@@ -19,6 +19,15 @@ FILE *ouvrirLecture(const char *nom, const char *mode);
 // from a file.
 enum { ENTREE_CONSOLE, ENTREE_UTF16, ENTREE_TUBE, ENTREE_FICHIER };
 void annoncerEntree(int nature);
+
+// The first block of answers in bytes, before any name is used: where its
+// letters outside UTF-8 are French in one legacy page only, they are in
+// that page.
+void jugerEntree(const unsigned char *octets, size_t n);
+
+// The name as it was typed, in UTF-16 for the console to show: the number
+// of characters put in large (at most n with the terminator), 0 if none.
+int nomAffiche(const char *nom, wchar_t *large, int n);
 #endif
 
 // A matrix file, read whole from pf, is the key to every file encrypted

@@ -96,6 +96,40 @@ void annoncerEntree(int nature)
     entree = nature;
 }
 
+// The letters of French, either case, that a legacy page may hold.
+bool francaise(UINT page, unsigned char o)
+{
+    wchar_t c;
+    return MultiByteToWideChar(page, MB_ERR_INVALID_CHARS, reinterpret_cast<const char *>(&o), 1, &c, 1) == 1 &&
+           c != 0 && wcschr(L"àâäçéèêëîïôöùûüÿœæÀÂÄÇÉÈÊËÎÏÔÖÙÛÜŸŒÆ’€", c) != nullptr;
+}
+
+void jugerEntree(const unsigned char *octets, size_t n)
+{
+    if (entree != ENTREE_TUBE && entree != ENTREE_FICHIER)
+        return;
+    const UINT pages[2] = {GetOEMCP(), GetACP()};
+    bool possible[2] = {true, true};
+    // A character cut by the end of the block says nothing either way.
+    for (size_t i = 0; i < n;) {
+        const size_t l = caractereUtf8(octets + i, n - i);
+        if (l == 0) {
+            for (int p = 0; p < 2; ++p)
+                possible[p] = possible[p] && francaise(pages[p], octets[i]);
+            ++i;
+        } else {
+            i += l;
+        }
+    }
+    if (possible[0] != possible[1])
+        pageFixee = pages[possible[0] ? 0 : 1];
+}
+
+int nomAffiche(const char *nom, wchar_t *large, int n)
+{
+    return MultiByteToWideChar(pageDuNom(nom), 0, nom, -1, large, n);
+}
+
 // A name whose OEM and ANSI readings differ names a plain file under
 // exactly one of them: that is the input's page from now on. Under both,
 // as two different files, nothing tells which was meant.

@@ -158,13 +158,16 @@ Session converser(pid_t pid, int lu, int ecrit, const Tours &tours)
     return s;
 }
 
-void lancer(const Dossier &d)
+// Answers from the file entree, when given, rather than from the terminal.
+void lancer(const Dossier &d, const char *entree = nullptr)
 {
     if (chdir(d.chemin.c_str()) == 0) {
         if (exeWindows == nullptr)
             execl(G4CRYPT, "g4crypt", static_cast<char *>(nullptr));
         else
-            execl("/bin/sh", "sh", "-c", ("exec " + std::string(exeWindows)).c_str(), static_cast<char *>(nullptr));
+            execl("/bin/sh", "sh", "-c",
+                  ("exec " + std::string(exeWindows) + (entree ? " <" + std::string(entree) : "")).c_str(),
+                  static_cast<char *>(nullptr));
     }
     _exit(127);
 }
@@ -172,7 +175,7 @@ void lancer(const Dossier &d)
 // Runs it under a pseudo-terminal that does not echo, so that only the
 // program's output comes back. Wine's console reads the keys itself, so
 // Enter must reach it as a carriage return.
-Session parTerminal(const Dossier &d, const Tours &tours)
+Session parTerminal(const Dossier &d, const Tours &tours, const char *entree = nullptr)
 {
     struct termios t = {};
     t.c_iflag = exeWindows == nullptr ? ICRNL : 0;
@@ -183,7 +186,7 @@ Session parTerminal(const Dossier &d, const Tours &tours)
     int maitre = -1;
     const pid_t pid = forkpty(&maitre, nullptr, &t, nullptr);
     if (pid == 0)
-        lancer(d);
+        lancer(d, entree);
     return converser(pid, maitre, dup(maitre), tours);
 }
 
@@ -388,10 +391,12 @@ std::string versPage(const char *page, std::string texte)
 }
 
 // Answers in a legacy code page, as cmd's echo (850) or an editor (1252)
-// writes them, through a pipe or from a file. While the page is unsettled,
-// a name found under both readings is refused; an accented source found
-// under one settles it, and from then on every French letter the page has
-// names the file as typed, to read and to write.
+// writes them, through a pipe or from a file. The French letters of the
+// first block tell the page where they are French in it alone: every
+// letter it has then names the file as typed. Where they do not (¤ is a
+// letter of neither), a name found under both readings is refused, and
+// the first source found under one settles the page; the decrypted copy
+// is compared with the file to encrypt as both then read.
 TEST(Windows, ReponsesEnPageAncienne)
 {
     if (exeWindows == nullptr)
@@ -402,6 +407,7 @@ TEST(Windows, ReponsesEnPageAncienne)
                                               "Ê", "ë", "Ë", "î", "Î", "ï", "Ï", "ô", "Ô", "ö", "Ö", "ù", "Ù",
                                               "û", "Û", "ü", "Ü", "ÿ", "Ÿ", "œ", "Œ", "æ", "Æ", "’", "€"};
     for (const char *page : {"CP850", "CP1252"}) {
+        const char *const autre = page[2] == '8' ? "CP1252" : "CP850";
         std::vector<std::string> aLui;
         std::copy_if(lettres.begin(), lettres.end(), std::back_inserter(aLui),
                      [&](const std::string &l) { return !versPage(page, l).empty(); });
@@ -410,38 +416,55 @@ TEST(Windows, ReponsesEnPageAncienne)
             noms[i * 4 / aLui.size()] += aLui[i];
         for (const bool tube : {true, false}) {
             Atelier d;
-            // 0xE9 is é in 1252 and Ú in 850; é is 0x82 in 850, a low
-            // quote in 1252.
-            std::filesystem::copy_file(G1, d / "é");
-            std::filesystem::copy_file(G2, d / "Ú");
-            ecrire(d / "é.txt", d.clair);
             const size_t avant = fichiers(d.chemin).size();
-            const std::string sortie =
-                parTube(d,
-                        "\xE9 g4 3 " + versPage(page, "é.txt " + noms[0] + " " + noms[1]) + " 1 g4 3 " +
-                            versPage(page, noms[1] + " " + noms[2] + " " + noms[3]) + " 2",
-                        programme(), tube)
-                    .sortie;
-            EXPECT_NE(sortie.find("Ce fichier n'existe pas."), std::string::npos) << page << tube;
+            parTube(d,
+                    "g4 3 clair " + versPage(page, noms[0] + " " + noms[1]) + " 1 g4 3 clair " +
+                        versPage(page, noms[2] + " " + noms[3]) + " 2",
+                    programme(), tube);
             for (int i = 0; i < 4; ++i)
                 EXPECT_TRUE(lire(d / noms[i]) == (i % 2 == 0 ? d.codeClair : d.clair)) << page << tube << noms[i];
-            // Nothing misnamed: the four, .entree and .sortie.
-            EXPECT_EQ(fichiers(d.chemin).size(), avant + 6) << page << tube;
+            EXPECT_EQ(fichiers(d.chemin).size(), avant + 6) << page << tube;  // the four, .entree, .sortie
+
+            // 0xE9 is é in 1252 and Ú in 850; é is 0x82 in 850, a low
+            // quote in 1252. The decrypted É.txt is é.txt once é.g4 has
+            // settled the page.
+            const std::string eTxt = versPage(page, "é.txt"), double_ = page[2] == '8' ? "‚.txt" : "Ú.txt";
+            std::filesystem::copy_file(G1, d / "é");
+            std::filesystem::copy_file(G2, d / "Ú");
+            for (const std::string &nom : {"é.txt"s, double_, "é.g4"s})
+                ecrire(d / nom, nom == "é.g4" ? d.codeClair : d.clair);
+            const std::string sortie =
+                parTube(d,
+                        "\xA4 \xE9 g4 3 " + versPage(page, "é.txt é.g4 É.txt é.txt é.g4 x") + " 1 é 1 " + eTxt +
+                            " " + versPage(autre, "é") + " 1 é 1 " + versPage(page, "é.txt é é.txt y") + " 2",
+                        programme(), tube)
+                    .sortie;
             // A UTF-8 matrix name is still the matrix once a source has
             // settled the page, under that page's spelling; under the other
-            // page's, before the page is settled, it is another name, read as
-            // the source settles it.
-            const std::string autre = versPage(page[2] == '8' ? "CP1252" : "CP850", "é");
-            const std::string fin = parTube(d,
-                                            "é 1 " + versPage(page, "é.txt ") + autre + " 1 é 1 " +
-                                                versPage(page, "é.txt é é.txt x") + " 2",
-                                            programme(), tube)
-                                        .sortie;
-            const std::regex finCryptage("Fin du cryptage");
-            EXPECT_EQ(std::distance(std::sregex_iterator(fin.begin(), fin.end(), finCryptage), {}), 2) << page << tube;
-            EXPECT_TRUE(lire(d / "é") == lire(G1) && lire(d / "x") == d.codeClair) << page << tube;
+            // page's it is another name.
+            const std::regex message("(Ce fichier|Erreur)[^\r\n]*");
+            EXPECT_EQ(std::vector<std::string>(std::sregex_token_iterator(sortie.begin(), sortie.end(), message), {}),
+                      (std::vector<std::string>{"Ce fichier n'existe pas.", "Ce fichier n'existe pas.",
+                                                "Erreur, fichier " + eTxt + " introuvable.",
+                                                "Erreur, fichier " + versPage(page, "É.txt") + " identique au fichier source.",
+                                                "Erreur, fichier " + versPage(page, "é") + " impossible a creer."}))
+                << page << tube;
+            EXPECT_TRUE(lire(d / "é.txt") == d.clair && lire(d / "x") == d.clair) << page << tube;
+            EXPECT_TRUE(lire(d / "é") == lire(G1) && lire(d / "y") == d.codeClair) << page << tube;
         }
     }
+}
+
+// At a console, a name in a message shows as typed, in UTF-8 or in the
+// ANSI page of an answers file.
+TEST(Windows, NomsAffichesCommeTapes)
+{
+    if (exeWindows == nullptr)
+        GTEST_SKIP() << "no Windows executable";
+    Atelier d;
+    ecrire(d / ".entree", "g4 1 absenté.txt x " + versPage("CP1252", "absenté.txt") + " x clair y 2\n");
+    const std::string vu = remplacer(parTerminal(d, {}, ".entree").sortie, "\x1b\\[[0-9;?]*[ -/]*[@-~]|\\s", "");
+    EXPECT_TRUE(std::regex_search(vu, std::regex("(Erreur,fichierabsenté.txtintrouvable.*){2}"))) << vu;
 }
 
 // Each line as the console shows it: units of 1024 with a decimal comma,
