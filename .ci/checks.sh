@@ -161,6 +161,13 @@ release)
     racine=$dir/racine-$(basename "$deb" .deb)
     dpkg-deb -x "$deb" "$racine"
     zcat "$racine/usr/share/doc/g4crypt/LISEZMOI.txt.gz" | cmp - "$guide"
+    # Both manual pages say how to read the guide where the package puts it.
+    lisezmoi=$(cd "$racine" && find . -name LISEZMOI.txt.gz | sed 's/^\.//')
+    mapfile -t pages < <(find "$racine" -name g4crypt.1.gz)
+    [ -n "$lisezmoi" ] && [ ${#pages[@]} = 2 ] || { echo "$deb: guide '$lisezmoi', pages: ${pages[*]}"; exit 1; }
+    for page in "${pages[@]}"; do
+      zcat "$page" | grep -qF "zless $lisezmoi" || { echo "$deb: ${page#"$racine"}: no zless $lisezmoi"; exit 1; }
+    done
     programme=$racine/usr/bin/g4crypt
     # The C library alone, at a version that covers every symbol it takes.
     if readelf -d "$programme" | grep NEEDED | grep -v -E '\[(libc|libm)\.so|\[ld-linux'; then
@@ -185,6 +192,14 @@ release)
     paquet=$dir/$(basename "$tgz" .tar.gz)
     mkdir -p "$paquet" && tar -xzf "$tgz" -C "$paquet"
     cmp "$paquet"/*/share/doc/g4crypt/LISEZMOI.txt "$guide"
+    # Both manual pages name the sample matrix where this archive holds it,
+    # under its own folder, and not only under /usr.
+    exemple=$(cd "$paquet"/*/ && find . -name g4.txt | sed 's/^\.\///')
+    mapfile -t pages < <(find "$paquet" -name g4crypt.1.gz)
+    [ -n "$exemple" ] && [ ${#pages[@]} = 2 ] || { echo "$tgz: sample '$exemple', pages: ${pages[*]}"; exit 1; }
+    for page in "${pages[@]}"; do
+      zcat "$page" | grep -qE "(^|[^/])${exemple//./\\.}" || { echo "$tgz: ${page#"$paquet"/}: no $exemple"; exit 1; }
+    done
     racine=$paquet/racine
     mkdir "$racine" && cp "$paquet"/*/bin/g4crypt "$paquet"/*/share/doc/g4crypt/{g4.txt,lettre.txt,README.md} "$racine/"
     if readelf -l "$racine/g4crypt" | grep -q INTERP; then
