@@ -92,9 +92,10 @@ void ligneProgres(char *ligne, size_t n, unsigned long long fait, unsigned long 
             snprintf(ligne, n, forme == 0 ? "Progression: %s" : "%s", forme < 2 ? lu : "");
         else if (forme == 0)
             snprintf(ligne, n, "Progression: %llu %% (%s sur %s)%s", pourcent, lu, tout, reste);
+        else if (forme == 1)
+            snprintf(ligne, n, "Progression: %llu %%%s", pourcent, reste);
         else
-            snprintf(ligne, n, forme == 1 ? "Progression: %llu %%%s" : forme == 2 ? "Progression: %llu %%" : "%llu %%",
-                     pourcent, reste);
+            snprintf(ligne, n, forme == 2 ? "Progression: %llu %%" : "%llu %%", pourcent);
         if (strlen(ligne) < static_cast<size_t>(largeur))
             return;
     }

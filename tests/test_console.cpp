@@ -92,8 +92,7 @@ struct Atelier : Dossier {
         ecrire(*this / "code", "\x4D\x17\x4D\x17");  // "AA"
         if (link((*this / "clair").c_str(), (*this / "dur").c_str()) != 0 ||
             symlink("clair", (*this / "lien").c_str()) || symlink("g4", (*this / "cle").c_str()) ||
-            symlink("ailleurs", (*this / "pendant").c_str()) ||
-            mkfifo((*this / "tube").c_str(), 0600))
+            symlink("ailleurs", (*this / "pendant").c_str()) || mkfifo((*this / "tube").c_str(), 0600))
             std::abort();
     }
 };
@@ -435,19 +434,20 @@ TEST(Windows, ReponsesEnPageAncienne)
                 ecrire(d / nom, nom == "é.g4" ? d.codeClair : d.clair);
             const std::string sortie =
                 parTube(d,
-                        "\xA4 \xE9 g4 3 " + versPage(page, "é.txt é.g4 É.txt é.txt é.g4 x") + " 1 é 1 " + eTxt +
-                            " " + versPage(autre, "é") + " 1 é 1 " + versPage(page, "é.txt é é.txt y") + " 2",
+                        "\xA4 \xE9 g4 3 " + versPage(page, "é.txt é.g4 É.txt é.txt é.g4 x") + " 1 é 1 " + eTxt + " " +
+                            versPage(autre, "é") + " 1 é 1 " + versPage(page, "é.txt é é.txt y") + " 2",
                         programme(), tube)
                     .sortie;
             // A UTF-8 matrix name is still the matrix once a source has
             // settled the page, under that page's spelling; under the other
             // page's it is another name.
             const std::regex message("(Ce fichier|Erreur)[^\r\n]*");
-            EXPECT_EQ(std::vector<std::string>(std::sregex_token_iterator(sortie.begin(), sortie.end(), message), {}),
-                      (std::vector<std::string>{"Ce fichier n'existe pas.", "Ce fichier n'existe pas.",
-                                                "Erreur, fichier " + eTxt + " introuvable.",
-                                                "Erreur, fichier " + versPage(page, "É.txt") + " identique au fichier source.",
-                                                "Erreur, fichier " + versPage(page, "é") + " impossible a creer."}))
+            EXPECT_EQ(
+                std::vector<std::string>(std::sregex_token_iterator(sortie.begin(), sortie.end(), message), {}),
+                (std::vector<std::string>{
+                    "Ce fichier n'existe pas.", "Ce fichier n'existe pas.", "Erreur, fichier " + eTxt + " introuvable.",
+                    "Erreur, fichier " + versPage(page, "É.txt") + " identique au fichier source.",
+                    "Erreur, fichier " + versPage(page, "é") + " impossible a creer."}))
                 << page << tube;
             EXPECT_TRUE(lire(d / "é.txt") == d.clair && lire(d / "x") == d.clair) << page << tube;
             EXPECT_TRUE(lire(d / "é") == lire(G1) && lire(d / "y") == d.codeClair) << page << tube;
