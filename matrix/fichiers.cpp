@@ -128,15 +128,23 @@ int transformerFichier(const char *nomSrc, const char *nomDst, const char *nomAu
     unsigned long long fait = 0;
     if (progres != nullptr)
         progres(PROGRES_DEBUT, fait, taille);
-    size_t n;
+    commencerLecture(pf, taille);
+    size_t n = tailleBloc;
     do {
-        // fread only comes back short at the end of the file or on an error.
-        n = fread(entree, 1, tailleBloc, pf);
-        if (n < tailleBloc && ferror(pf)) {
+        // A block of the mapped source, or else one read; fread only comes
+        // back short at the end of the file or on an error.
+        const unsigned char *src = nullptr;
+        const int carte = blocCarte(tailleBloc, &src);
+        if (carte == 0) {
+            n = fread(entree, 1, tailleBloc, pf);
+            src = entree;
+        }
+        size_t ecrit = 0;
+        if (carte < 0 || (carte == 0 && n < tailleBloc && ferror(pf)) ||
+            !transformerBloc(bloc, tables, src, n, sortie, &ecrit)) {
             res = RES_LECTURE;
             break;
         }
-        const size_t ecrit = bloc(tables, entree, n, sortie);
         if (fwrite(sortie, 1, ecrit, pf2) != ecrit) {
             res = RES_ECRITURE;
             break;
@@ -145,6 +153,8 @@ int transformerFichier(const char *nomSrc, const char *nomDst, const char *nomAu
         if (progres != nullptr)
             progres(PROGRES_BLOC, fait, taille);
     } while (n == tailleBloc);
+    if (finirLecture() != 0 && res == RES_OK)
+        res = RES_LECTURE;
     if (fclose(pf2) != 0 && res == RES_OK)
         res = RES_ECRITURE;
     if (fclose(pf) != 0 && res == RES_OK)

@@ -5,6 +5,8 @@
 // is kept as the bytes that were read; only these functions hand it to the
 // file system.
 
+#include "fichiers.h"
+
 #include <cstdio>
 
 // Where a file lives, whether it is a plain one, how long it is, and the
@@ -37,5 +39,24 @@ bool destinationPermise(const char *nom);
 // Reads a matrix or source name, settling how the input's names are
 // encoded where it tells. False when the name is refused.
 bool reconnaitrePage(const char *nom);
+
+// A transformation's source of taille bytes, read a block at a time: where
+// the system allows, through a read-only mapping, which spares a copy;
+// otherwise, and for what lies past the whole blocks of its size as it was
+// opened, by reads from where the mapping stopped.
+void commencerLecture(FILE *pf, unsigned long long taille);
+
+// 1 with *bloc at the next n bytes in the mapping, 0 when the block is to be
+// read, -1 when the source cannot be read on from there.
+int blocCarte(size_t n, const unsigned char **bloc);
+
+// bloc over n bytes at src: false when a mapped page of them could not be
+// read, as when the file was cut short meanwhile.
+bool transformerBloc(FonctionBloc bloc, const unsigned char *tables, const unsigned char *src, size_t n,
+                     unsigned char *dst, size_t *ecrit);
+
+// Ends the reading: 0, or -1 when the source turned out shorter than what
+// the mapping handed out, whose last page then read as zeros.
+int finirLecture();
 
 #endif
