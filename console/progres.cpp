@@ -78,9 +78,9 @@ void ligneProgres(char *ligne, size_t n, unsigned long long fait, unsigned long 
     taille(lu, sizeof lu, fait);
     taille(tout, sizeof tout, total);
     // Never 100 % before the end, even from a source grown past its size.
-    const unsigned long long pourcent = fait >= total              ? 99
-                                        : fait <= ULLONG_MAX / 100 ? fait * 100 / total
-                                                                   : fait / (total / 100);
+    const unsigned long long pourcent = total == 0 || fait >= total ? 99
+                                        : fait <= ULLONG_MAX / 100  ? fait * 100 / total
+                                                                    : fait / (total / 100);
     if (secondes >= 2.0 && fait < total) {
         char d[32];
         duree(d, sizeof d, secondes * static_cast<double>(total - fait) / static_cast<double>(fait));

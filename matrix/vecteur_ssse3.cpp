@@ -80,7 +80,7 @@ __attribute__((target("avx2"))) size_t dcrypterAvx2(const unsigned char *demiHau
         // Measured: the hardware alone leaves the loop waiting on memory.
         _mm_prefetch(reinterpret_cast<const char *>(src + 2 * i + 2048), _MM_HINT_T0);
         Voie2 mots[2];
-        for (int k = 0; k < 2; ++k) {
+        for (size_t k = 0; k < 2; ++k) {
             const Voie2 code = _mm256_loadu_si256(reinterpret_cast<const Voie2 *>(src + 2 * i + 32 * k));
             const Voie2 demi =
                 _mm256_or_si256(_mm256_shuffle_epi8(tHaut, _mm256_and_si256(_mm256_srli_epi16(code, 4), masque)),
