@@ -129,16 +129,13 @@ int transformerFichier(const char *nomSrc, const char *nomDst, const char *nomAu
     if (progres != nullptr)
         progres(PROGRES_DEBUT, fait, taille);
     commencerLecture(pf, taille);
-    size_t n = tailleBloc;
+    size_t n;
     do {
-        // A block of the mapped source, or else one read; fread only comes
-        // back short at the end of the file or on an error.
-        const unsigned char *src = nullptr;
+        // A whole block of the mapped source, or else one read; fread only
+        // comes back short at the end of the file or on an error.
+        const unsigned char *src = entree;
         const int carte = blocCarte(tailleBloc, &src);
-        if (carte == 0) {
-            n = fread(entree, 1, tailleBloc, pf);
-            src = entree;
-        }
+        n = carte == 0 ? fread(entree, 1, tailleBloc, pf) : tailleBloc;
         size_t ecrit = 0;
         if (carte < 0 || (carte == 0 && n < tailleBloc && ferror(pf)) ||
             !transformerBloc(bloc, tables, src, n, sortie, &ecrit)) {
