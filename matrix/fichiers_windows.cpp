@@ -96,6 +96,8 @@ void annoncerEntree(int nature)
     entree = nature;
 }
 
+namespace {
+
 // The letters of French, either case, that a legacy page may hold.
 bool francaise(UINT page, unsigned char o)
 {
@@ -103,6 +105,8 @@ bool francaise(UINT page, unsigned char o)
     return MultiByteToWideChar(page, MB_ERR_INVALID_CHARS, reinterpret_cast<const char *>(&o), 1, &c, 1) == 1 &&
            c != 0 && wcschr(L"àâäçéèêëîïôöùûüÿœæÀÂÄÇÉÈÊËÎÏÔÖÙÛÜŸŒÆ’€", c) != nullptr;
 }
+
+}  // namespace
 
 void jugerEntree(const unsigned char *octets, size_t n)
 {
