@@ -320,9 +320,10 @@ TEST(Marques, ParUnTube)
         EXPECT_TRUE(lire(d / code) == d.codeClair && lire(d / clair) == d.clair) << entree;
         EXPECT_TRUE(lire(d / "\u041A\u0D15") == d.codeClair) << entree;
     }
-    // A first word that only starts like a mark, or whose second byte is
-    // null, is refused or not found: the matrix question comes back.
-    for (const std::string &debut : {"\xFF"s, "\xFE\xFE"s, "\xEF\xBB"s, "\xEF"s, "g\0"s}) {
+    // A first word that only starts like a mark, or that holds a null byte
+    // after a matrix's name, is refused or not found: the matrix question
+    // comes back.
+    for (const std::string &debut : {"\xFF"s, "\xFE\xFE"s, "\xEF\xBB"s, "\xEF"s, "g4\0"s}) {
         Atelier d;
         const std::string sortie = parTube(d, debut + " g4 1 clair \xEF\xBB\xBF 2").sortie;
         EXPECT_NE(sortie.find("valide?", sortie.find("valide?") + 1), std::string::npos) << debut;

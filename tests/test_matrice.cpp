@@ -209,6 +209,9 @@ TEST_P(Fichiers, ProgresDuDebutALaFin)
                                                                                        {PROGRES_BLOC, n, n},
                                                                                        {PROGRES_FIN, n, n}}));
         EXPECT_EQ(etapes.back()[0], PROGRES_FIN) << c;
+        // The destination holds what was done before the failure, no more.
+        const unsigned long long fait = etapes.back()[1];
+        EXPECT_EQ(lire(d / "dst").size(), GetParam() == crypt ? 2 * fait : fait / 2) << c;
         etapes.clear();
     }
     suivreProgres(nullptr);
