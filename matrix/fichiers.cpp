@@ -150,7 +150,9 @@ int transformerFichier(const char *nomSrc, const char *nomDst, const char *nomAu
         if (progres != nullptr)
             progres(PROGRES_BLOC, fait, taille);
     } while (n == tailleBloc);
-    if (finirLecture() != 0 && res == RES_OK)
+    // A source that ended before its size as it was opened was cut short
+    // meanwhile: what was read of it is not all of it.
+    if ((finirLecture() != 0 || fait < taille) && res == RES_OK)
         res = RES_LECTURE;
     if (fclose(pf2) != 0 && res == RES_OK)
         res = RES_ECRITURE;
@@ -182,6 +184,7 @@ int protegerFlux(FILE *pf)
         placeCles = place;
     }
     cles[nbCles++] = id;
+    retenir(pf);
     return 0;
 }
 

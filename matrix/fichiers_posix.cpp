@@ -8,6 +8,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,14 +43,16 @@ struct sigaction ancienne;
 sigjmp_buf reprise;
 
 // A page of the window that cannot be read, because the file was cut short
-// or the disk failed, ends the block as a read error. Anything else is left
-// to whatever handled SIGBUS before.
-void surBus(int, siginfo_t *info, void *)
+// or the disk failed, ends the block as a read error. Anything else, a
+// SIGBUS sent by another process among them, goes on to whatever handled it
+// before, as if this handler had not been there.
+void surBus(int signal, siginfo_t *info, void *)
 {
     const auto *adresse = static_cast<const unsigned char *>(info->si_addr);
-    if (fenetre != nullptr && adresse >= fenetre && adresse < fenetre + longueur)
+    if (info->si_code > 0 && fenetre != nullptr && adresse >= fenetre && adresse < fenetre + longueur)
         siglongjmp(reprise, 1);
     sigaction(SIGBUS, &ancienne, nullptr);
+    raise(signal);
 }
 
 // The kernel reads ahead of a mapping only a little, and takes a request
@@ -122,6 +125,19 @@ int vider(FILE *pf)
 bool destinationPermise(const char *)
 {
     return true;
+}
+
+// A deleted file's inode number goes to the next file created, which would
+// be taken for the key: the key is held open, its number kept from any
+// other, for as long as the program runs. Half the descriptors at most, the
+// rest being for the files to transform; past that, a key is known by its
+// number alone.
+void retenir(FILE *pf)
+{
+    struct rlimit limite;
+    const int fd = fcntl(fileno(pf), F_DUPFD_CLOEXEC, 0);
+    if (fd >= 0 && (getrlimit(RLIMIT_NOFILE, &limite) != 0 || static_cast<rlim_t>(fd) >= limite.rlim_cur / 2))
+        close(fd);
 }
 
 // Names are bytes here: there is nothing to settle.

@@ -200,6 +200,10 @@ int vider(FILE *pf)
     return _chsize_s(_fileno(pf), 0);
 }
 
+// An NTFS file index carries a sequence number that changes when the
+// index goes to another file: a deleted key's is never another's.
+void retenir(FILE *) {}
+
 // A colon anywhere but after a leading drive letter (C:nom) names a
 // stream of a file, where the output would hide, or be added to the
 // source itself.

@@ -33,6 +33,10 @@ FILE *ouvrirNom(const char *nom, const char *mode);
 FILE *ouvrirEcriture(const char *nom, unsigned droits, bool nouveau);
 int vider(FILE *pf);
 
+// Keeps the identity of the matrix file read through pf from going to
+// another file while the program runs.
+void retenir(FILE *pf);
+
 // Whether the name may be written to at all, before anything is opened.
 bool destinationPermise(const char *nom);
 

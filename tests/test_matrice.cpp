@@ -4,6 +4,7 @@
 #include "vecteur.h"
 
 #include <array>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -144,6 +145,14 @@ TEST_P(Fichiers, RefusSansFuiteNiDestruction)
     alarm(0);
     EXPECT_FALSE(std::filesystem::exists(d / "dst"));
     EXPECT_EQ(descripteurs(), ouverts);  // nothing left open by a refusal
+    // A matrix file deleted once read keeps its number from the next new
+    // file, which is not taken for it.
+    for (const char *nom : {"k1", "k2", "k3"}) {
+        std::filesystem::copy_file(G2, d / nom);
+        const Matrice k((d / nom).c_str());
+        std::filesystem::remove(d / nom);
+        EXPECT_EQ(GetParam()(source.c_str(), (d / (nom + "n"s)).c_str(), m), RES_OK);
+    }
 
     // An existing destination is replaced, and the source left as it was.
     ecrire(d / "dst", std::string(7 * TAILLE_BLOC, 'y'));
@@ -182,7 +191,7 @@ TEST_P(Fichiers, DroitsCommeUneCopie)
 // The progress hook hears the operation start, each block, and its end;
 // a refusal before anything is read, nothing. A source cut short once its
 // first block is done, so that a later block is no longer all there, or its
-// last page only in part, fails to be read.
+// last page only in part, or only its last byte is gone, fails to be read.
 std::vector<std::array<unsigned long long, 3>> etapes;
 unsigned long long coupe = 0;
 std::string coupee;
@@ -198,7 +207,7 @@ TEST_P(Fichiers, ProgresDuDebutALaFin)
             std::abort();
     });
     const Matrice m(G1);
-    for (const unsigned long long c : {0ull, B + 100, 2 * B - 100}) {
+    for (const unsigned long long c : {0ull, B + 100, 2 * B - 100, 2 * B}) {
         coupe = c;
         ecrire(d / "src", motif(n));
         EXPECT_EQ(GetParam()((d / "src").c_str(), d.chemin.c_str(), m), RES_DESTINATION);
@@ -218,6 +227,24 @@ TEST_P(Fichiers, ProgresDuDebutALaFin)
     // A size of 0 that still holds data is read as it comes.
     EXPECT_EQ(GetParam()("/proc/version", (d / "proc").c_str(), m), RES_OK);
     EXPECT_EQ(lire(d / "proc"), transformer(GetParam(), m, lire("/proc/version")));
+}
+
+// A SIGBUS sent while a source is read is no unreadable page: it ends the
+// program, as it would without the handler held around the reading.
+TEST(FichiersDeathTest, UnSigbusEnvoyeTermine)
+{
+    Dossier d;
+    ecrire(d / "src", motif(3 * TAILLE_BLOC));
+    const Matrice m(G1);
+    suivreProgres([](int etape, unsigned long long, unsigned long long) {
+        static bool envoye = false;
+        if (etape == PROGRES_BLOC && !envoye) {
+            envoye = true;
+            raise(SIGBUS);
+        }
+    });
+    EXPECT_DEATH(cryptfich((d / "src").c_str(), (d / "dst").c_str(), m.str), "");
+    suivreProgres(nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Operations, Fichiers, testing::Values(crypt, dcrypt),
