@@ -19,8 +19,13 @@ namespace {
 void identiteEtat(const struct stat &st, Identite *id)
 {
     // Read, write and execute only: a copy is never setuid, setgid or sticky.
-    *id = {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino),
-           static_cast<unsigned long long>(st.st_size), static_cast<unsigned>(st.st_mode & 0777), S_ISREG(st.st_mode)};
+    id->volume = static_cast<unsigned long long>(st.st_dev);
+    id->index = static_cast<unsigned long long>(st.st_ino);
+    id->suite = 0;
+    id->taille = static_cast<unsigned long long>(st.st_size);
+    id->droits = static_cast<unsigned>(st.st_mode & 0777);
+    id->ordinaire = S_ISREG(st.st_mode);
+    id->incertain = false;
 }
 
 // The source is mapped a window at a time, a whole number of blocks of
@@ -40,6 +45,7 @@ size_t longueur = 0;
 bool carte = false;
 bool garde = false;
 struct sigaction ancienne;
+sigset_t masque;
 sigjmp_buf reprise;
 
 // A page of the window that cannot be read, because the file was cut short
@@ -122,6 +128,11 @@ int vider(FILE *pf)
     return ftruncate(fileno(pf), 0);
 }
 
+int supprimer(const char *nom)
+{
+    return unlink(nom);
+}
+
 bool destinationPermise(const char *)
 {
     return true;
@@ -159,6 +170,15 @@ void commencerLecture(FILE *pf, unsigned long long t)
         action.sa_flags = SA_SIGINFO;
         sigemptyset(&action.sa_mask);
         garde = sigaction(SIGBUS, &action, &ancienne) == 0;
+        // A SIGBUS blocked by the parent, and so by us, would not reach the
+        // handler: the kernel would end the program for an unreadable page.
+        sigset_t bus;
+        sigemptyset(&bus);
+        sigaddset(&bus, SIGBUS);
+        if (garde && sigprocmask(SIG_UNBLOCK, &bus, &masque) != 0) {
+            sigaction(SIGBUS, &ancienne, nullptr);
+            garde = false;
+        }
         carte = garde;
     }
 }
@@ -209,8 +229,10 @@ int finirLecture()
 {
     fermerFenetre();
     carte = false;
-    if (garde)
+    if (garde) {
+        sigprocmask(SIG_SETMASK, &masque, nullptr);
         sigaction(SIGBUS, &ancienne, nullptr);
+    }
     garde = false;
     struct stat st;
     return position == 0 || (fstat(fileno(source), &st) == 0 && static_cast<unsigned long long>(st.st_size) >= position)
