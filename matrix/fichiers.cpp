@@ -22,7 +22,7 @@ size_t placeCles = 0;
 
 bool meme(const Identite &a, const Identite &b)
 {
-    return a.volume == b.volume && a.index == b.index;
+    return a.volume == b.volume && a.index == b.index && a.suite == b.suite;
 }
 
 bool estCle(const Identite &id)
@@ -39,15 +39,30 @@ int comparer(const Identite &src, const Identite *autre, const Identite &dst)
 {
     if (!dst.ordinaire || estCle(dst))
         return RES_DESTINATION;
-    return meme(src, dst) || (autre != nullptr && meme(*autre, dst)) ? RES_MEME_FICHIER : RES_OK;
+    if (meme(src, dst) || (autre != nullptr && meme(*autre, dst)))
+        return RES_MEME_FICHIER;
+    return dst.incertain ? RES_DESTINATION : RES_OK;
+}
+
+// A file just created has the number of no file that was there before it:
+// a key with that number was deleted, and is a key no more.
+void oublierCle(const Identite &id)
+{
+    if (id.index == 0 && id.suite == 0)
+        return;
+    for (size_t i = 0; i < nbCles; ++i)
+        if (meme(cles[i], id))
+            cles[i--] = cles[--nbCles];
 }
 
 // Opens the destination of the source src, unless it is the source, autre,
 // a matrix file or no plain file. Looked at before the open, since opening
 // a device or a pipe can act or block; looked at again on what was opened,
-// in case the name changed hands meanwhile, and emptied only then. A new
-// file is left as it is: emptying it would make ext4 flush it to disk when
-// it is closed, which doubled the time of a large encryption.
+// in case the name changed hands meanwhile, and emptied only then. A file
+// this call created is none of them, as they were there before it; refused
+// all the same, it is removed. A new file is left as it is: emptying it
+// would make ext4 flush it to disk when it is closed, which doubled the
+// time of a large encryption.
 int ouvrirDestination(const Identite &src, const Identite *autre, const char *nomDst, FILE **pf2)
 {
     Identite dst;
@@ -60,11 +75,18 @@ int ouvrirDestination(const Identite &src, const Identite *autre, const char *no
     *pf2 = ouvrirEcriture(nomDst, src.droits, nouveau);
     if (*pf2 == nullptr)
         return RES_DESTINATION;
-    res = identiteFlux(*pf2, &dst) == 0 ? comparer(src, autre, dst) : RES_DESTINATION;
+    const bool vu = identiteFlux(*pf2, &dst) == 0;
+    if (vu && nouveau)
+        oublierCle(dst);
+    res = !vu ? RES_DESTINATION : nouveau ? (dst.ordinaire ? RES_OK : RES_DESTINATION) : comparer(src, autre, dst);
     if (res == RES_OK && dst.taille > 0 && vider(*pf2) != 0)
         res = RES_DESTINATION;
-    if (res != RES_OK)
+    if (res != RES_OK) {
         fclose(*pf2);
+        Identite la;
+        if (nouveau && vu && identiteNom(nomDst, &la) == 0 && meme(la, dst))
+            (void)supprimer(nomDst);
+    }
     return res;
 }
 
@@ -151,8 +173,11 @@ int transformerFichier(const char *nomSrc, const char *nomDst, const char *nomAu
             progres(PROGRES_BLOC, fait, taille);
     } while (n == tailleBloc);
     // A source that ended before its size as it was opened was cut short
-    // meanwhile: what was read of it is not all of it.
-    if ((finirLecture() != 0 || fait < taille) && res == RES_OK)
+    // only if it is shorter now: a pseudo-file of /sys says a size that it
+    // does not hold, and it was read whole.
+    Identite apres;
+    if ((finirLecture() != 0 || (fait < taille && (identiteFlux(pf, &apres) != 0 || apres.taille < taille))) &&
+        res == RES_OK)
         res = RES_LECTURE;
     if (fclose(pf2) != 0 && res == RES_OK)
         res = RES_ECRITURE;

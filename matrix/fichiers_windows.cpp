@@ -63,6 +63,55 @@ bool elargir(const char *nom, wchar_t *large)
     return lireEn(pageDuNom(nom), nom, large);
 }
 
+// Whether the file system gave no ID.
+bool sansId(const Identite &id)
+{
+#ifdef G4_SANS_ID
+    (void)id;
+    return true;  // a build that plays such a file system, for the tests
+#else
+    const unsigned long long uns = ~0ull;
+    return (id.index == 0 && id.suite == 0) || (id.index == uns && (id.suite == 0 || id.suite == uns));
+#endif
+}
+
+// The file's ID where its file system gives one: 128 bits with the volume's
+// serial, or else the older 64-bit index. One that gives none (0 or all
+// ones: SSHFS, some network shares) is known by its final path instead,
+// read without regard to case, as two 64-bit hashes; a file whose path
+// cannot be had either keeps an ID of 0, which tells nothing. A path does
+// not tell a file's other links: such a file is uncertain.
+void identifiant(HANDLE h, const BY_HANDLE_FILE_INFORMATION &info, Identite *id)
+{
+    FILE_ID_INFO fid;
+    if (GetFileInformationByHandleEx(h, FileIdInfo, &fid, sizeof fid)) {
+        id->volume = fid.VolumeSerialNumber;
+        memcpy(&id->index, fid.FileId.Identifier, sizeof id->index);
+        memcpy(&id->suite, fid.FileId.Identifier + sizeof id->index, sizeof id->suite);
+    } else {
+        id->volume = info.dwVolumeSerialNumber;
+        id->index = static_cast<unsigned long long>(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
+        id->suite = 0;
+    }
+    if (!sansId(*id))
+        return;
+    id->index = id->suite = 0;
+    id->incertain = info.nNumberOfLinks > 1;
+    static wchar_t chemin[32768];
+    const DWORD n = GetFinalPathNameByHandleW(h, chemin, 32768, FILE_NAME_NORMALIZED | VOLUME_NAME_NT);
+    if (n == 0 || n >= 32768)
+        return;
+    CharUpperBuffW(chemin, n);
+    // FNV-1a over the UTF-16 units, forwards and backwards.
+    unsigned long long a = 14695981039346656037ull, b = a;
+    for (DWORD i = 0; i < n; ++i) {
+        a = (a ^ chemin[i]) * 1099511628211ull;
+        b = (b ^ chemin[n - 1 - i]) * 1099511628211ull;
+    }
+    id->index = a | 1;  // never 0
+    id->suite = b;
+}
+
 int identiteHandle(HANDLE h, Identite *id)
 {
     BY_HANDLE_FILE_INFORMATION info;
@@ -71,10 +120,11 @@ int identiteHandle(HANDLE h, Identite *id)
     // A device or a pipe, or a file that cannot say what it is, is no plain
     // file: never taken for the source, never written to.
     const bool disque = GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info);
-    *id = {disque ? info.dwVolumeSerialNumber : 0ull,
-           disque ? (static_cast<unsigned long long>(info.nFileIndexHigh) << 32 | info.nFileIndexLow) : 0ull,
-           disque ? (static_cast<unsigned long long>(info.nFileSizeHigh) << 32 | info.nFileSizeLow) : 0ull, 0,
-           disque && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0};
+    *id = {};
+    id->taille = disque ? (static_cast<unsigned long long>(info.nFileSizeHigh) << 32 | info.nFileSizeLow) : 0;
+    id->ordinaire = disque && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    if (disque)
+        identifiant(h, info, id);
     return 0;
 }
 
@@ -151,7 +201,7 @@ bool reconnaitrePage(const char *nom)
         pageFixee = pages[existe[0] ? 0 : 1];
         return true;
     }
-    return !existe[0] || (id[0].volume == id[1].volume && id[0].index == id[1].index);
+    return !existe[0] || (id[0].volume == id[1].volume && id[0].index == id[1].index && id[0].suite == id[1].suite);
 }
 
 int identiteNom(const char *nom, Identite *id)
@@ -200,9 +250,21 @@ int vider(FILE *pf)
     return _chsize_s(_fileno(pf), 0);
 }
 
-// An NTFS file index carries a sequence number that changes when the
-// index goes to another file: a deleted key's is never another's.
-void retenir(FILE *) {}
+int supprimer(const char *nom)
+{
+    wchar_t large[TAILLE_LARGE];
+    return elargir(nom, large) && DeleteFileW(large) ? 0 : -1;
+}
+
+// The key stays open for the run, shared for reading and writing but not
+// for deleting: it can be neither deleted nor renamed meanwhile. On FAT32
+// and exFAT a file's ID is where its directory entry sits, which either
+// would give to the next file created there.
+void retenir(FILE *pf)
+{
+    (void)ReOpenFile(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(pf))), GENERIC_READ,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE, 0);
+}
 
 // A colon anywhere but after a leading drive letter (C:nom) names a
 // stream of a file, where the output would hide, or be added to the

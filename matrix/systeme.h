@@ -11,11 +11,14 @@
 
 // Where a file lives, whether it is a plain one, how long it is, and the
 // permission bits a copy of it may take: device and inode on Linux, volume
-// and file index on Windows.
+// and 128-bit file ID on Windows (index, then suite). An ID of 0 tells
+// nothing: no file system gives it. Uncertain, the file may be any other
+// under another name: a file system without IDs tells a file by its path,
+// and this one has other links.
 struct Identite {
-    unsigned long long volume, index, taille;
+    unsigned long long volume, index, suite, taille;
     unsigned droits;
-    bool ordinaire;
+    bool ordinaire, incertain;
 };
 
 // 0 with *id filled, or -1 when the name designates nothing.
@@ -32,6 +35,9 @@ FILE *ouvrirNom(const char *nom, const char *mode);
 // only if it is still there.
 FILE *ouvrirEcriture(const char *nom, unsigned droits, bool nouveau);
 int vider(FILE *pf);
+
+// Removes the file of that name: 0, or -1.
+int supprimer(const char *nom);
 
 // Keeps the identity of the matrix file read through pf from going to
 // another file while the program runs.
