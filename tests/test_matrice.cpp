@@ -5,8 +5,12 @@
 
 #include <array>
 #include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/magic.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 using namespace std::string_literals;
@@ -145,14 +149,40 @@ TEST_P(Fichiers, RefusSansFuiteNiDestruction)
     alarm(0);
     EXPECT_FALSE(std::filesystem::exists(d / "dst"));
     EXPECT_EQ(descripteurs(), ouverts);  // nothing left open by a refusal
-    // A matrix file deleted once read keeps its number from the next new
-    // file, which is not taken for it.
-    for (const char *nom : {"k1", "k2", "k3"}) {
+    // A matrix file deleted once read gives its number to the next new file
+    // where it is not held open: past half the descriptors, or never. That
+    // file, created by the call, is none of the keys, and is taken, new and
+    // then existing. Held open, a key keeps its number from it.
+    struct Limite {
+        struct rlimit avant;
+        Limite() { getrlimit(RLIMIT_NOFILE, &avant); }
+        ~Limite() { setrlimit(RLIMIT_NOFILE, &avant); }
+    } limite;
+    int repris = 0;
+    for (const char *nom : {"k1", "k2", "k3", "k4", "k5", "k6"}) {
+        const bool tenu = nom[1] <= '3';
+        // The key gets the lowest free descriptor, and its copy the next.
+        const int premier = open("/dev/null", O_RDONLY), second = open("/dev/null", O_RDONLY);
+        ASSERT_EQ(close(premier) | close(second), 0);
+        struct rlimit basse = limite.avant;
+        basse.rlim_cur = tenu ? limite.avant.rlim_cur : static_cast<rlim_t>(2 * second);
+        ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &basse), 0);
         std::filesystem::copy_file(G2, d / nom);
+        struct stat cle, nouveau;
+        ASSERT_EQ(stat((d / nom).c_str(), &cle), 0);
         const Matrice k((d / nom).c_str());
         std::filesystem::remove(d / nom);
-        EXPECT_EQ(GetParam()(source.c_str(), (d / (nom + "n"s)).c_str(), m), RES_OK);
+        const std::string dst = d / (nom + "n"s);
+        EXPECT_EQ(GetParam()(source.c_str(), dst.c_str(), m), RES_OK) << nom;
+        EXPECT_EQ(GetParam()(source.c_str(), dst.c_str(), m), RES_OK) << nom;
+        ASSERT_EQ(stat(dst.c_str(), &nouveau), 0);
+        EXPECT_FALSE(tenu && nouveau.st_ino == cle.st_ino) << nom;
+        repris += nouveau.st_ino == cle.st_ino;
+        ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &limite.avant), 0);
     }
+    struct statfs fs;
+    ASSERT_EQ(statfs(d.chemin.c_str(), &fs), 0);
+    EXPECT_TRUE(fs.f_type != EXT4_SUPER_MAGIC || repris > 0) << "ext4 gives a deleted file's number again";
 
     // An existing destination is replaced, and the source left as it was.
     ecrire(d / "dst", std::string(7 * TAILLE_BLOC, 'y'));
@@ -207,26 +237,42 @@ TEST_P(Fichiers, ProgresDuDebutALaFin)
             std::abort();
     });
     const Matrice m(G1);
-    for (const unsigned long long c : {0ull, B + 100, 2 * B - 100, 2 * B}) {
-        coupe = c;
-        ecrire(d / "src", motif(n));
-        EXPECT_EQ(GetParam()((d / "src").c_str(), d.chemin.c_str(), m), RES_DESTINATION);
-        EXPECT_EQ(GetParam()((d / "src").c_str(), (d / "dst").c_str(), m), c == 0 ? RES_OK : RES_LECTURE);
-        EXPECT_TRUE(c > 0 || etapes == (std::vector<std::array<unsigned long long, 3>>{{PROGRES_DEBUT, 0, n},
-                                                                                       {PROGRES_BLOC, B, n},
-                                                                                       {PROGRES_BLOC, 2 * B, n},
-                                                                                       {PROGRES_BLOC, n, n},
-                                                                                       {PROGRES_FIN, n, n}}));
-        EXPECT_EQ(etapes.back()[0], PROGRES_FIN) << c;
-        // The destination holds what was done before the failure, no more.
-        const unsigned long long fait = etapes.back()[1];
-        EXPECT_EQ(lire(d / "dst").size(), GetParam() == crypt ? 2 * fait : fait / 2) << c;
-        etapes.clear();
-    }
+    // Also from a parent that blocks SIGBUS, whose mask is given back.
+    sigset_t bus;
+    sigemptyset(&bus);
+    sigaddset(&bus, SIGBUS);
+    for (const int bloque : {0, 1})
+        for (const unsigned long long c : {0ull, B + 100, 2 * B - 100, 2 * B}) {
+            sigset_t avant, apres;
+            ASSERT_EQ(sigprocmask(bloque ? SIG_BLOCK : SIG_UNBLOCK, &bus, &avant), 0);
+            coupe = c;
+            ecrire(d / "src", motif(n));
+            EXPECT_EQ(GetParam()((d / "src").c_str(), d.chemin.c_str(), m), RES_DESTINATION);
+            EXPECT_EQ(GetParam()((d / "src").c_str(), (d / "dst").c_str(), m), c == 0 ? RES_OK : RES_LECTURE);
+            EXPECT_TRUE(c > 0 || etapes == (std::vector<std::array<unsigned long long, 3>>{{PROGRES_DEBUT, 0, n},
+                                                                                           {PROGRES_BLOC, B, n},
+                                                                                           {PROGRES_BLOC, 2 * B, n},
+                                                                                           {PROGRES_BLOC, n, n},
+                                                                                           {PROGRES_FIN, n, n}}));
+            EXPECT_EQ(etapes.back()[0], PROGRES_FIN) << c;
+            // The destination holds what was done before the failure, no more.
+            const unsigned long long fait = etapes.back()[1];
+            EXPECT_EQ(lire(d / "dst").size(), GetParam() == crypt ? 2 * fait : fait / 2) << c;
+            etapes.clear();
+            ASSERT_EQ(sigprocmask(SIG_SETMASK, &avant, &apres), 0);
+            EXPECT_EQ(sigismember(&apres, SIGBUS), bloque) << c;
+        }
     suivreProgres(nullptr);
-    // A size of 0 that still holds data is read as it comes.
-    EXPECT_EQ(GetParam()("/proc/version", (d / "proc").c_str(), m), RES_OK);
-    EXPECT_EQ(lire(d / "proc"), transformer(GetParam(), m, lire("/proc/version")));
+    // A size of 0 that still holds data, or a size that it does not hold,
+    // is read as it comes, and whole.
+    for (const char *pseudo : {"/proc/version", "/sys/devices/system/cpu/online"}) {
+        struct stat st;
+        ASSERT_EQ(stat(pseudo, &st), 0);
+        const std::string contenu = lire(pseudo);
+        ASSERT_NE(static_cast<size_t>(st.st_size), contenu.size()) << pseudo;
+        EXPECT_EQ(GetParam()(pseudo, (d / "pseudo").c_str(), m), RES_OK) << pseudo;
+        EXPECT_EQ(lire(d / "pseudo"), transformer(GetParam(), m, contenu)) << pseudo;
+    }
 }
 
 // A SIGBUS sent while a source is read is no unreadable page: it ends the
