@@ -11,6 +11,7 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <poll.h>
 #include <unistd.h>
 #endif
 
@@ -46,6 +47,14 @@ int lireEntree()
         const int n = _read(0, bloc, sizeof bloc);
 #else
         const ssize_t n = read(STDIN_FILENO, bloc, sizeof bloc);
+        // An input left non-blocking by whoever started the program has
+        // nothing yet: the answers are waited for, as they are otherwise.
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            struct pollfd attente = {STDIN_FILENO, POLLIN, 0};
+            if (poll(&attente, 1, -1) < 0 && errno != EINTR)
+                return -1;
+            continue;
+        }
 #endif
         if (n >= 0 || errno != EINTR)
             return static_cast<int>(n);
