@@ -83,13 +83,34 @@ windows)
   besoin x86_64-w64-mingw32-g++ wine localedef
   cmake -S "$src" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/x86_64-w64-mingw32.cmake" -DG4_WERROR=ON >/dev/null
   cmake --build "$dir" -j2 --target g4crypt
+  # The same, acting as on a file system that gives no file ID.
+  cmake -S "$src" -B "$dir/sans-id" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/x86_64-w64-mingw32.cmake" -DG4_WERROR=ON \
+    -DG4_TESTS=OFF -DG4_SANS_ID=ON >/dev/null
+  cmake --build "$dir/sans-id" -j2 --target g4crypt
   # A French Windows: code pages 850 (console) and 1252 (ANSI), from a
-  # French locale of the build's own.
+  # French locale of the build's own; and one whose pages are both UTF-8.
   mkdir -p "$dir/locale" && localedef -i fr_FR -f UTF-8 "$dir/locale/fr_FR.UTF-8"
+  localedef -i hi_IN -f UTF-8 "$dir/locale/hi_IN.UTF-8"
   export LOCPATH=$dir/locale
   # A prefix of the build's own; its first start takes a while and talks.
   export WINEPREFIX=$dir/wine WINEDEBUG=-all LC_ALL=fr_FR.UTF-8
   wine cmd /c exit >/dev/null 2>&1
+  # The command processor is started without its AutoRun commands (/d),
+  # which Wine's cmd would not run anyway, as its trace of each start shows.
+  travail=$(mktemp -d)
+  cp "$src/exemple/g4.txt" "$src/exemple/lettre.txt" "$travail/"
+  (cd "$travail" && printf 'g4.txt 3 lettre.txt lettre.g4 lettre.dec 2' |
+    WINEDEBUG=-all,+process wine "$dir/g4crypt.exe" 2>&1 >/dev/null | grep -a 'CreateProcessInternalW' >traces) || true
+  if [ "$(grep -c 'cmdline L"cmd ' "$travail/traces")" != 9 ] || grep 'cmdline L"cmd ' "$travail/traces" | grep -v '"cmd /d /c '; then
+    cat "$travail/traces"
+    exit 1
+  fi
+  # Under UTF-8 ANSI and OEM pages, the decryption's label is still read
+  # with its accent.
+  (cd "$travail" && printf 'g4.txt 2 lettre.g4 lettre.dec 2' | LC_ALL=hi_IN.UTF-8 wine "$dir/g4crypt.exe" >sortie)
+  LC_ALL=C grep -a -q $'^Fin du d\xc3\xa9cryptage' "$travail/sortie" || { cat -v "$travail/sortie"; exit 1; }
+  wine cmd /c exit >/dev/null 2>&1
+  rm -rf "$travail"
   # The version resource carries the project's version.
   ressources=$(x86_64-w64-mingw32-windres -i "$dir/g4crypt.exe" -O rc)
   for champ in FileVersion ProductVersion; do

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <process.h>
 #include <windows.h>
 #else
 #include <ctime>
@@ -17,27 +18,37 @@
 // Whatever was printed must stand on the screen before the effect.
 #ifdef _WIN32
 
-// The console's own commands. system passes the command line through the
-// ANSI code page, where the accent is the single byte 0xE9 (Windows-1252,
-// as on a French Windows); cmd then prints it in the console's own.
-void effacer()
+namespace {
+
+// The console's own commands, run as system runs them but with /d: the
+// command processor's AutoRun commands (Anaconda sets one) would otherwise
+// run before each, slowly, and print into the dialogue, or clear it. In
+// wide text, the accent reads right in every ANSI page; cmd prints it in
+// the console's own.
+void commande(const wchar_t *ligne)
 {
     fflush(stdout);
-    (void)system("cls");
+    const wchar_t *processeur = _wgetenv(L"ComSpec");
+    (void)(processeur != nullptr ? _wspawnl(_P_WAIT, processeur, L"cmd", L"/d", L"/c", ligne, nullptr)
+                                 : _wspawnlp(_P_WAIT, L"cmd.exe", L"cmd", L"/d", L"/c", ligne, nullptr));
+}
+
+}  // namespace
+
+void effacer()
+{
+    commande(L"cls");
 }
 
 void ligneHeure(int quelle)
 {
-    static const char *const commandes[] = {
-        "echo Debut du cryptage %date% %time%",
-        "echo Fin du cryptage %date% %time%",
-        "echo Debut du d\xE9"
-        "cryptage %date% %time%",
-        "echo Fin du d\xE9"
-        "cryptage %date% %time%",
+    static const wchar_t *const commandes[] = {
+        L"echo Debut du cryptage %date% %time%",
+        L"echo Fin du cryptage %date% %time%",
+        L"echo Debut du d\u00E9cryptage %date% %time%",
+        L"echo Fin du d\u00E9cryptage %date% %time%",
     };
-    fflush(stdout);
-    (void)system(commandes[quelle]);
+    commande(commandes[quelle]);
 }
 
 // At a console the name is shown in the letters it was typed in, whatever
