@@ -4,8 +4,10 @@
 #include "progres.h"
 
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <iconv.h>
 #include <poll.h>
@@ -128,29 +130,45 @@ Session parTube(const Dossier &d, const std::string &entree, const std::string &
 using Tours = std::vector<std::pair<std::string, std::string>>;
 
 // Sends each answer once the visible output ends with its cue ("" at
-// once), then reads until the program closes its side or stays silent for
-// 15 s (Wine can take seconds to start under load). What is visible leaves
-// out escape sequences and blanks: Wine's console draws its text with
-// cursor moves between the characters.
-Session converser(pid_t pid, int lu, int ecrit, const Tours &tours)
+// once), or runs it as a shell command when it starts with '!', then reads until the program closes its side or stays
+// silent for 15 s (Wine can take seconds to start under load). What is visible leaves out escape sequences and blanks:
+// Wine's console draws its text with cursor moves between the characters. Once the file pause, when given, holds
+// something, the program is stopped for a second and more: an operation then lasts long enough to show its progress.
+Session converser(pid_t pid, int lu, int ecrit, const Tours &tours, const std::string &pause = "")
 {
     Session s{"", -1};
+    // A program that ended early makes an answer fail, not the test.
+    const auto sigpipe = signal(SIGPIPE, SIG_IGN);
     char tampon[4096];
     struct pollfd p = {lu, POLLIN, 0};
     ssize_t n = 0;
-    for (size_t i = 0;;) {
+    bool attendre = !pause.empty();
+    for (size_t i = 0, silence = 0;;) {
         for (std::string vu = remplacer(s.sortie, "\x1b\\[[0-9;?]*[ -/]*[@-~]|\x1b\\][^\x07]*\x07|\\s", "");
              i < tours.size() && vu.size() >= tours[i].first.size() &&
              vu.compare(vu.size() - tours[i].first.size(), std::string::npos, tours[i].first) == 0;
              ++i)
-            if (write(ecrit, tours[i].second.data(), tours[i].second.size()) < 0)
-                ADD_FAILURE() << "write";
-        if (poll(&p, 1, 15000) <= 0 || (n = read(lu, tampon, sizeof tampon)) <= 0)
+            if (tours[i].second[0] == '!' ? system(tours[i].second.c_str() + 1) == -1
+                                          : write(ecrit, tours[i].second.data(), tours[i].second.size()) < 0)
+                ADD_FAILURE() << tours[i].second;
+        std::error_code e;
+        if (attendre && std::filesystem::file_size(pause, e) > 0 && !e) {
+            attendre = false;
+            kill(pid, SIGSTOP);
+            usleep(1200000);
+            kill(pid, SIGCONT);
+        }
+        const int pret = poll(&p, 1, attendre ? 1 : 15000);
+        if (pret == 0 && attendre && ++silence < 15000)
+            continue;
+        if (pret <= 0 || (n = read(lu, tampon, sizeof tampon)) <= 0)
             break;
+        silence = 0;
         s.sortie.append(tampon, static_cast<size_t>(n));
     }
     close(lu);
     close(ecrit);
+    signal(SIGPIPE, sigpipe);
     int brut = 0;
     waitpid(pid, &brut, 0);
     s.statut = WIFEXITED(brut) ? WEXITSTATUS(brut) : -1;
@@ -158,8 +176,12 @@ Session converser(pid_t pid, int lu, int ecrit, const Tours &tours)
 }
 
 // Answers from the file entree, when given, rather than from the terminal.
+// On Linux its input is left non-blocking, as another program may leave a
+// terminal or a pipe.
 void lancer(const Dossier &d, const char *entree = nullptr)
 {
+    if (exeWindows == nullptr && fcntl(0, F_SETFL, fcntl(0, F_GETFL) | O_NONBLOCK) != 0)
+        _exit(126);
     if (chdir(d.chemin.c_str()) == 0) {
         if (exeWindows == nullptr)
             execl(G4CRYPT, "g4crypt", static_cast<char *>(nullptr));
@@ -174,7 +196,7 @@ void lancer(const Dossier &d, const char *entree = nullptr)
 // Runs it under a pseudo-terminal that does not echo, so that only the
 // program's output comes back. Wine's console reads the keys itself, so
 // Enter must reach it as a carriage return.
-Session parTerminal(const Dossier &d, const Tours &tours, const char *entree = nullptr)
+Session parTerminal(const Dossier &d, const Tours &tours, const char *entree = nullptr, const std::string &pause = "")
 {
     struct termios t = {};
     t.c_iflag = exeWindows == nullptr ? ICRNL : 0;
@@ -186,7 +208,25 @@ Session parTerminal(const Dossier &d, const Tours &tours, const char *entree = n
     const pid_t pid = forkpty(&maitre, nullptr, &t, nullptr);
     if (pid == 0)
         lancer(d, entree);
-    return converser(pid, maitre, dup(maitre), tours);
+    return converser(pid, maitre, dup(maitre), tours, pause);
+}
+
+// The same through two pipes, the answers written only as their cues show.
+Session parTubes(const Dossier &d, const Tours &tours, const std::string &pause = "")
+{
+    int versProg[2], deProg[2];
+    if ((pipe(versProg) | pipe(deProg)) != 0)
+        std::abort();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(versProg[0], 0);
+        dup2(deProg[1], 1);
+        close(versProg[1]);  // or the program would never see its input end
+        lancer(d);
+    }
+    close(versProg[0]);
+    close(deProg[1]);
+    return converser(pid, deProg[0], versProg[1], tours, pause);
 }
 
 class Sessions : public testing::TestWithParam<std::string> {
@@ -238,7 +278,8 @@ INSTANTIATE_TEST_SUITE_P(Transcriptions, Sessions, testing::ValuesIn(fichiers(SE
 INSTANTIATE_TEST_SUITE_P(Transcriptions, SessionsTerminal,
                          testing::Values("recommencer_repart_a_zero.txt", "fin_dans_le_combine.txt"), nomDuTest);
 
-// Every matrix read in the run stays a key, however many came after it.
+// Every matrix read in the run stays a key, however many came after it,
+// and a key not held open leaves no descriptor behind.
 TEST(Cles, ToutesGardees)
 {
     Atelier d;
@@ -247,39 +288,29 @@ TEST(Cles, ToutesGardees)
         std::filesystem::copy_file(G1, d / ("k" + std::to_string(i)));
         reponses += "k" + std::to_string(i) + " 1 clair x 1 ";
     }
-    const std::string sortie = parTube(d, reponses + "k0 1 clair k0 clair y 2").sortie;
+    // Under a low limit on descriptors, of which the keys take half at most.
+    const std::string sortie = parTube(d, reponses + "k0 1 clair k0 clair y 2", "ulimit -n 16; " + LINUX).sortie;
     EXPECT_NE(sortie.find("Erreur, fichier k0 impossible a creer."), std::string::npos);
     EXPECT_EQ(lire(d / "k0"), lire(G1));
     EXPECT_EQ(lire(d / "y"), d.codeClair);
 }
 
 // Each question reaches a pipe before the program waits for its answer: a
-// front end that answers only what it has seen gets through. The stamps
+// front end that answers only what it has seen gets through, also with a
+// pipe left non-blocking, which the program then waits on. The stamps
 // are the local date and time of the moment, in a zone far from UTC.
 TEST(Questions, ArriventAvantDAttendreLaReponse)
 {
     setenv("TZ", "XYZ-14", 1);
     Atelier d;
-    int versProg[2], deProg[2];
-    ASSERT_EQ(pipe(versProg) | pipe(deProg), 0);
     struct timespec t[2];
     clock_gettime(CLOCK_REALTIME, &t[0]);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(versProg[0], 0);
-        dup2(deProg[1], 1);
-        close(versProg[1]);  // or the program would never see its input end
-        lancer(d);
-    }
-    close(versProg[0]);
-    close(deProg[1]);
-    const Session s = converser(pid, deProg[0], versProg[1],
-                                {{"valide?", "g4\n"},
-                                 {"3.Cryptage&Decryptage", "3\n"},
-                                 {"exe?", "clair\n"},
-                                 {"crypter?", "code\n"},
-                                 {"decrypter?", "d\n"},
-                                 {"2.non", "2\n"}});
+    const Session s = parTubes(d, {{"valide?", "g4\n"},
+                                   {"3.Cryptage&Decryptage", "3\n"},
+                                   {"exe?", "clair\n"},
+                                   {"crypter?", "code\n"},
+                                   {"decrypter?", "d\n"},
+                                   {"2.non", "2\n"}});
     clock_gettime(CLOCK_REALTIME, &t[1]);
     EXPECT_EQ(s.statut, 0);
     EXPECT_EQ(lire(d / "d"), d.clair);
@@ -468,6 +499,54 @@ TEST(Windows, NomsAffichesCommeTapes)
     EXPECT_TRUE(std::regex_search(vu, std::regex("(Erreur,fichierabsenté.txtintrouvable.*){2}"))) << vu;
 }
 
+// Another program can neither rename nor delete a matrix file that was
+// read, for as long as the program runs; once it has ended, it can.
+TEST(Windows, MatriceTenueOuverte)
+{
+    if (exeWindows == nullptr)
+        GTEST_SKIP() << "no Windows executable";
+    Atelier d;
+    const std::string cmd = "cd '" + d.chemin.string() + "' && " +
+                            remplacer(exeWindows, "wine '[^']*'$", "wine cmd /c \"ren g4 k & del g4\"") +
+                            " >/dev/null 2>&1";
+    parTubes(d, {{"valide?", "g4\n"}, {"3.Cryptage&Decryptage", "2\n"}, {"exe?", "!" + cmd}, {"", "code d 2\n"}});
+    EXPECT_EQ(lire(d / "g4"), lire(G1));
+    EXPECT_FALSE(std::filesystem::exists(d / "k"));
+    EXPECT_EQ(lire(d / "d"), "AA");
+    ASSERT_NE(system(cmd.c_str()), -1);
+    EXPECT_FALSE(std::filesystem::exists(d / "g4"));
+    EXPECT_EQ(lire(d / "k"), lire(G1));
+}
+
+// Where the file system gives no file ID (a build that plays one, or a
+// real ID), files are told apart all the same: a new destination is
+// written, the source under another name or through a link is refused, and
+// so is a key under any name. A hard link, which a path does not tell from
+// another file, is refused when there is no ID.
+TEST(Windows, FichiersSansIdentifiant)
+{
+    if (exeWindows == nullptr)
+        GTEST_SKIP() << "no Windows executable";
+    const bool sansId = std::string(exeWindows).find("sans-id") != std::string::npos;
+    Atelier d;
+    const std::string sortie = parTube(d, "g4 1 clair n 1 g4 1 clair ./clair clair dur clair lien clair G4 clair cle "
+                                          "clair autre 1 g4 1 clair n 2")
+                                   .sortie;
+    const std::regex message("Erreur[^\r\n]*|Fin du cryptage");
+    const std::vector<std::string> vus(std::sregex_token_iterator(sortie.begin(), sortie.end(), message), {});
+    EXPECT_EQ(vus, (std::vector<std::string>{
+                       "Fin du cryptage", "Erreur, fichier ./clair identique au fichier source.",
+                       sansId ? "Erreur, fichier dur impossible a creer."
+                              : "Erreur, fichier dur identique au fichier source.",
+                       "Erreur, fichier lien identique au fichier source.", "Erreur, fichier G4 impossible a creer.",
+                       "Erreur, fichier cle impossible a creer.", "Fin du cryptage", "Fin du cryptage"}))
+        << sortie;
+    EXPECT_EQ(lire(d / "clair"), d.clair);
+    EXPECT_EQ(lire(d / "g4"), lire(G1));
+    EXPECT_EQ(lire(d / "n"), d.codeClair);
+    EXPECT_EQ(lire(d / "autre"), d.codeClair);
+}
+
 // Each line as the console shows it: units of 1024 with a decimal comma,
 // rounded down at each unit's edge, never 100 % before the end nor past
 // it, the time left once two seconds tell it, rounded up across a minute
@@ -553,31 +632,35 @@ TEST(Progression, Dessin)
     free(ecrit);
 }
 
-// A decryption long enough to show its progress at a terminal; through a
-// pipe, the plain transcript.
-TEST(Progression, AuTerminal)
+// The program as it is started: at a terminal an operation that has run a
+// second shows its progress, and through a pipe never. Stopped for that
+// second once it has written something, the decryption of a source of half
+// a second of work here does.
+TEST(Progression, AuTerminalJamaisDansUnTube)
 {
     Dossier d;
     std::filesystem::copy_file(G1, d / "g4");
     char str[TAILLE_STR];
     double init[4];
     ASSERT_EQ(matriceDecod(G1, init, str), 0);
-    // Three seconds of work at the speed measured here, and at least 2 GiB
-    // should a busy disk make it look slow.
-    const off_t mesure = 256 << 20;
+    const off_t mesure = 64 << 20;
     ecrire(d / "gros", "");
     ASSERT_EQ(truncate((d / "gros").c_str(), mesure), 0);
     const auto t0 = std::chrono::steady_clock::now();
     ASSERT_EQ(dcryptfich((d / "gros").c_str(), (d / "gros.dec").c_str(), init), 0);
     const double vitesse = mesure / std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    ASSERT_EQ(truncate((d / "gros").c_str(), std::max<off_t>(off_t{2} << 30, static_cast<off_t>(3 * vitesse) & ~1)), 0);
-    const std::string fin = exeWindows == nullptr ? "\n" : "\r";
-    const Session s = parTerminal(d, {{"", "g4" + fin + "2" + fin + "gros" + fin + "gros.dec" + fin + "2" + fin}});
-    const std::string vu = remplacer(s.sortie, "\x1b\\[[0-9;?]*[ -/]*[@-~]|\\s", "");
-    EXPECT_TRUE(std::regex_search(vu, std::regex("Debutdud.*Progression:\\d+%.*Findud"))) << vu;
-    const std::string tube = parTube(d, "g4 2 gros gros.dec 2").sortie;
-    EXPECT_EQ(tube.find("Progression"), std::string::npos);
-    EXPECT_TRUE(std::regex_search(transcrire(tube, "\f"), std::regex("\nDebut du [^\n]+\nFin du "))) << tube;
+    ASSERT_EQ(truncate((d / "gros").c_str(), std::max<off_t>(off_t{256} << 20, static_cast<off_t>(vitesse / 2) & ~1)),
+              0);
+    for (const bool terminal : {true, false}) {
+        std::filesystem::remove(d / "gros.dec");
+        const std::string fin = terminal && exeWindows != nullptr ? "\r" : "\n";
+        const Tours tours = {{"", "g4" + fin + "2" + fin + "gros" + fin + "gros.dec" + fin}, {"2.non", "2" + fin}};
+        const Session s =
+            terminal ? parTerminal(d, tours, nullptr, d / "gros.dec") : parTubes(d, tours, d / "gros.dec");
+        const std::string vu = remplacer(s.sortie, "\x1b\\[[0-9;?]*[ -/]*[@-~]|\\s", "");
+        EXPECT_EQ(std::regex_search(vu, std::regex("Debutdud.*Progression:\\d+%.*Findud")), terminal) << vu;
+        EXPECT_EQ(s.statut, 0);
+    }
 }
 
 std::vector<std::string> lignes(const std::string &texte)
