@@ -691,7 +691,8 @@ TEST(Guide, MessagesEtSeance)
     bool seance = false;
     for (const std::string &ligne : lignes(lire(GUIDE))) {
         std::smatch m;
-        seance = ligne == "    Quel est le nom de votre matrice G4 valide?" || (seance && ligne.rfind("    ", 0) == 0);
+        seance = ligne == "    Quel est le nom de votre matrice G4 valide?" ||
+                 (seance && (ligne.empty() || ligne.rfind("    ", 0) == 0));
         if (std::regex_match(ligne, m, std::regex(" *« (.*) »")))
             EXPECT_TRUE(std::any_of(textes.begin(), textes.end(), [&](const std::regex &t) {
                 return std::regex_match(m.str(1), t);
