@@ -14,6 +14,7 @@
 #include <pty.h>
 #include <regex>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -297,21 +298,30 @@ TEST(Cles, ToutesGardees)
 
 // Each question reaches a pipe before the program waits for its answer: a
 // front end that answers only what it has seen gets through, also with a
-// pipe left non-blocking, which the program then waits on. The stamps
-// are the local date and time of the moment, in a zone far from UTC.
+// pipe left non-blocking, which the program then waits on without
+// spinning, half a second here. The stamps are the local date and time of
+// the moment, in a zone far from UTC.
 TEST(Questions, ArriventAvantDAttendreLaReponse)
 {
     setenv("TZ", "XYZ-14", 1);
     Atelier d;
     struct timespec t[2];
+    struct rusage avant, apres;
+    getrusage(RUSAGE_CHILDREN, &avant);
     clock_gettime(CLOCK_REALTIME, &t[0]);
-    const Session s = parTubes(d, {{"valide?", "g4\n"},
+    const Session s = parTubes(d, {{"valide?", "!sleep 0.5"},
+                                   {"", "g4\n"},
                                    {"3.Cryptage&Decryptage", "3\n"},
                                    {"exe?", "clair\n"},
                                    {"crypter?", "code\n"},
                                    {"decrypter?", "d\n"},
                                    {"2.non", "2\n"}});
     clock_gettime(CLOCK_REALTIME, &t[1]);
+    getrusage(RUSAGE_CHILDREN, &apres);
+    const auto secondes = [](const timeval &u, const timeval &v) {
+        return u.tv_sec + v.tv_sec + (u.tv_usec + v.tv_usec) / 1e6;
+    };
+    EXPECT_LT(secondes(apres.ru_utime, apres.ru_stime) - secondes(avant.ru_utime, avant.ru_stime), 0.25);
     EXPECT_EQ(s.statut, 0);
     EXPECT_EQ(lire(d / "d"), d.clair);
     std::string bornes[2];  // as YYYYMMDDhhmmsscc
