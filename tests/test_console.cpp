@@ -14,8 +14,8 @@
 #include <pty.h>
 #include <regex>
 #include <sstream>
-#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/times.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -66,10 +66,16 @@ std::string transcrire(const std::string &sortie, const char *efface)
     return remplacer(remplacer(remplacer(s, "\f", ""), "\x82", "\xE9"), "((?:Debut|Fin) du [^ ]+) .*", "$1 <H>");
 }
 
+// A build that acts as without file IDs tells files by their paths, and
+// refuses a hard link, which a path does not tell from another file.
 std::string attendu(const std::string &transcription)
 {
-    return exeWindows == nullptr ? transcription
-                                 : remplacer(remplacer(transcription, "<efface>", ""), "\xC3\xA9", "\xE9");
+    if (exeWindows == nullptr)
+        return transcription;
+    const std::string t = remplacer(remplacer(transcription, "<efface>", ""), "\xC3\xA9", "\xE9");
+    return strstr(exeWindows, "sans-id") == nullptr
+               ? t
+               : remplacer(t, "dur identique au fichier source", "dur impossible a creer");
 }
 
 // A directory with matrix files (g4 with a link to it, cle; autre), a plain file
@@ -131,10 +137,13 @@ Session parTube(const Dossier &d, const std::string &entree, const std::string &
 using Tours = std::vector<std::pair<std::string, std::string>>;
 
 // Sends each answer once the visible output ends with its cue ("" at
-// once), or runs it as a shell command when it starts with '!', then reads until the program closes its side or stays
-// silent for 15 s (Wine can take seconds to start under load). What is visible leaves out escape sequences and blanks:
-// Wine's console draws its text with cursor moves between the characters. Once the file pause, when given, holds
-// something, the program is stopped for a second and more: an operation then lasts long enough to show its progress.
+// once), or runs it as a shell command when it starts with '!', then reads
+// until the program closes its side or stays silent for 15 s (Wine can
+// take seconds to start under load). What is visible leaves out escape
+// sequences and blanks: Wine's console draws its text with cursor moves
+// between the characters. Once the file pause, when given, holds
+// something, the program is stopped for a second and more: an operation
+// then lasts long enough to show its progress.
 Session converser(pid_t pid, int lu, int ecrit, const Tours &tours, const std::string &pause = "")
 {
     Session s{"", -1};
@@ -306,8 +315,8 @@ TEST(Questions, ArriventAvantDAttendreLaReponse)
     setenv("TZ", "XYZ-14", 1);
     Atelier d;
     struct timespec t[2];
-    struct rusage avant, apres;
-    getrusage(RUSAGE_CHILDREN, &avant);
+    struct tms avant, apres;
+    times(&avant);
     clock_gettime(CLOCK_REALTIME, &t[0]);
     const Session s = parTubes(d, {{"valide?", "!sleep 0.5"},
                                    {"", "g4\n"},
@@ -317,11 +326,8 @@ TEST(Questions, ArriventAvantDAttendreLaReponse)
                                    {"decrypter?", "d\n"},
                                    {"2.non", "2\n"}});
     clock_gettime(CLOCK_REALTIME, &t[1]);
-    getrusage(RUSAGE_CHILDREN, &apres);
-    const auto secondes = [](const timeval &u, const timeval &v) {
-        return u.tv_sec + v.tv_sec + (u.tv_usec + v.tv_usec) / 1e6;
-    };
-    EXPECT_LT(secondes(apres.ru_utime, apres.ru_stime) - secondes(avant.ru_utime, avant.ru_stime), 0.25);
+    times(&apres);
+    EXPECT_LT(apres.tms_cutime + apres.tms_cstime - avant.tms_cutime - avant.tms_cstime, sysconf(_SC_CLK_TCK) / 4);
     EXPECT_EQ(s.statut, 0);
     EXPECT_EQ(lire(d / "d"), d.clair);
     std::string bornes[2];  // as YYYYMMDDhhmmsscc
@@ -526,35 +532,6 @@ TEST(Windows, MatriceTenueOuverte)
     ASSERT_NE(system(cmd.c_str()), -1);
     EXPECT_FALSE(std::filesystem::exists(d / "g4"));
     EXPECT_EQ(lire(d / "k"), lire(G1));
-}
-
-// Where the file system gives no file ID (a build that plays one, or a
-// real ID), files are told apart all the same: a new destination is
-// written, the source under another name or through a link is refused, and
-// so is a key under any name. A hard link, which a path does not tell from
-// another file, is refused when there is no ID.
-TEST(Windows, FichiersSansIdentifiant)
-{
-    if (exeWindows == nullptr)
-        GTEST_SKIP() << "no Windows executable";
-    const bool sansId = std::string(exeWindows).find("sans-id") != std::string::npos;
-    Atelier d;
-    const std::string sortie = parTube(d, "g4 1 clair n 1 g4 1 clair ./clair clair dur clair lien clair G4 clair cle "
-                                          "clair autre 1 g4 1 clair n 2")
-                                   .sortie;
-    const std::regex message("Erreur[^\r\n]*|Fin du cryptage");
-    const std::vector<std::string> vus(std::sregex_token_iterator(sortie.begin(), sortie.end(), message), {});
-    EXPECT_EQ(vus, (std::vector<std::string>{
-                       "Fin du cryptage", "Erreur, fichier ./clair identique au fichier source.",
-                       sansId ? "Erreur, fichier dur impossible a creer."
-                              : "Erreur, fichier dur identique au fichier source.",
-                       "Erreur, fichier lien identique au fichier source.", "Erreur, fichier G4 impossible a creer.",
-                       "Erreur, fichier cle impossible a creer.", "Fin du cryptage", "Fin du cryptage"}))
-        << sortie;
-    EXPECT_EQ(lire(d / "clair"), d.clair);
-    EXPECT_EQ(lire(d / "g4"), lire(G1));
-    EXPECT_EQ(lire(d / "n"), d.codeClair);
-    EXPECT_EQ(lire(d / "autre"), d.codeClair);
 }
 
 // Each line as the console shows it: units of 1024 with a decimal comma,
