@@ -10,7 +10,9 @@
 #include <process.h>
 #include <windows.h>
 #else
+#include <cerrno>
 #include <ctime>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 #endif
@@ -71,6 +73,9 @@ void messageNom(const char *format, const char *nom)
     fputs(s + 2, stdout);
 }
 
+// A console or a pipe here is never left non-blocking by another program.
+void preparerSortie() {}
+
 bool sortieEcran()
 {
     DWORD mode;
@@ -93,6 +98,46 @@ double horloge()
 #else
 
 static_assert(sizeof(time_t) == 8, "dates past 2038 need a 64-bit time_t");
+
+namespace {
+
+// All of n bytes to standard output, waiting while it is full where it was
+// left non-blocking (a terminal it shares with its input, paused by
+// Ctrl+S, or a pipe read slowly): stdio would drop what a write refused.
+ssize_t ecrireSortie(void *, const char *octets, size_t n)
+{
+    size_t fait = 0;
+    while (fait < n) {
+        const ssize_t r = write(STDOUT_FILENO, octets + fait, n - fait);
+        if (r > 0) {
+            fait += static_cast<size_t>(r);
+            continue;
+        }
+        struct pollfd attente = {STDOUT_FILENO, POLLOUT, 0};
+        if (r < 0 && (errno == EINTR ||
+                      ((errno == EAGAIN || errno == EWOULDBLOCK) && (poll(&attente, 1, -1) >= 0 || errno == EINTR))))
+            continue;
+        return fait > 0 ? static_cast<ssize_t>(fait) : -1;
+    }
+    return static_cast<ssize_t>(n);
+}
+
+}  // namespace
+
+// The GNU C library lets stdout be set; the new stream is buffered as the
+// old one was.
+void preparerSortie()
+{
+    static const cookie_io_functions_t fonctions = {nullptr, ecrireSortie, nullptr, nullptr};
+    FILE *flux = fopencookie(nullptr, "w", fonctions);
+    if (flux == nullptr)
+        return;
+    if (setvbuf(flux, nullptr, sortieEcran() ? _IOLBF : _IOFBF, BUFSIZ) != 0) {
+        fclose(flux);
+        return;
+    }
+    stdout = flux;
+}
 
 void effacer()
 {

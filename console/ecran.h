@@ -4,6 +4,10 @@
 // The lines stamped with the current date and time around an operation.
 enum { DEBUT_CRYPTAGE, FIN_CRYPTAGE, DEBUT_DECRYPTAGE, FIN_DECRYPTAGE };
 
+// Makes standard output wait where it was left non-blocking, rather than
+// lose what it could not write at once. Before anything is printed.
+void preparerSortie();
+
 // Clears the console.
 void effacer();
 

@@ -172,10 +172,13 @@ void commencerLecture(FILE *pf, unsigned long long t)
         garde = sigaction(SIGBUS, &action, &ancienne) == 0;
         // A SIGBUS blocked by the parent, and so by us, would not reach the
         // handler: the kernel would end the program for an unreadable page.
-        sigset_t bus;
+        // One that the parent holds pending stays held: the source is then
+        // read, not mapped.
+        sigset_t bus, pendants;
         sigemptyset(&bus);
         sigaddset(&bus, SIGBUS);
-        if (garde && sigprocmask(SIG_UNBLOCK, &bus, &masque) != 0) {
+        if (garde && (sigpending(&pendants) != 0 || sigismember(&pendants, SIGBUS) != 0 ||
+                      sigprocmask(SIG_UNBLOCK, &bus, &masque) != 0)) {
             sigaction(SIGBUS, &ancienne, nullptr);
             garde = false;
         }
