@@ -117,9 +117,9 @@ ssize_t ecrireSortie(void *, const char *octets, size_t n)
         if (r < 0 && (errno == EINTR ||
                       ((errno == EAGAIN || errno == EWOULDBLOCK) && (poll(&attente, 1, -1) >= 0 || errno == EINTR))))
             continue;
-        return fait > 0 ? static_cast<ssize_t>(fait) : -1;
+        break;  // what was written, 0 for an error
     }
-    return static_cast<ssize_t>(n);
+    return static_cast<ssize_t>(fait);
 }
 
 }  // namespace
