@@ -186,11 +186,11 @@ Session converser(pid_t pid, int lu, int ecrit, const Tours &tours, const std::s
 }
 
 // Answers from the file entree, when given, rather than from the terminal.
-// On Linux its input is left non-blocking, as another program may leave a
-// terminal or a pipe.
-void lancer(const Dossier &d, const char *entree = nullptr)
+// On Linux its input, or the descriptor fd, is left non-blocking, as
+// another program may leave a terminal or a pipe.
+void lancer(const Dossier &d, const char *entree = nullptr, int fd = 0)
 {
-    if (exeWindows == nullptr && fcntl(0, F_SETFL, fcntl(0, F_GETFL) | O_NONBLOCK) != 0)
+    if (exeWindows == nullptr && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK) != 0)
         _exit(126);
     if (chdir(d.chemin.c_str()) == 0) {
         if (exeWindows == nullptr)
@@ -342,8 +342,9 @@ TEST(Questions, ArriventAvantDAttendreLaReponse)
     EXPECT_TRUE(bornes[0] <= h && h <= bornes[1]) << bornes[0] << " " << h << " " << bornes[1];
 }
 
-// An output pipe left non-blocking and read late, once the program has
-// filled it many times over, holds all that the program printed.
+// An output left non-blocking, a pipe or a terminal, and read late, once
+// the program has filled it many times over, holds all that the program
+// printed; the program waited for it without spinning.
 TEST(Questions, SortieNonBloquanteLueTard)
 {
     Atelier d;
@@ -351,25 +352,34 @@ TEST(Questions, SortieNonBloquanteLueTard)
     for (int i = 0; i < 1000; ++i)
         reponses += "1 clair x 1 g4 ";
     const std::string attendu = transcrire(parTube(d, reponses + "2").sortie, "\f");
-    int tube[2];
-    ASSERT_EQ(pipe(tube) | fcntl(tube[1], F_SETFL, O_NONBLOCK), 0);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(tube[1], 1);
+    for (const bool terminal : {false, true}) {
+        struct termios t = {};
+        t.c_oflag = OPOST | ONLCR;
+        int tube[2] = {-1, -1};
+        ASSERT_EQ(terminal ? 0 : pipe(tube), 0);
+        struct tms avant, apres;
+        times(&avant);
+        const pid_t pid = terminal ? forkpty(&tube[0], nullptr, &t, nullptr) : fork();
+        if (pid == 0) {
+            if (!terminal && (dup2(tube[1], 1) < 0 || close(tube[0]) != 0))
+                _exit(125);
+            dup2(open((d / ".entree").c_str(), O_RDONLY), 0);
+            lancer(d, nullptr, 1);
+        }
+        if (!terminal)
+            close(tube[1]);
+        usleep(500000);
+        std::string sortie(2 * attendu.size(), '\0');
+        size_t lu = 0;
+        for (ssize_t n; (n = read(tube[0], &sortie[lu], sortie.size() - lu)) > 0;)
+            lu += static_cast<size_t>(n);
         close(tube[0]);
-        dup2(open((d / ".entree").c_str(), O_RDONLY), 0);
-        lancer(d);
+        waitpid(pid, nullptr, 0);
+        times(&apres);
+        EXPECT_LT(apres.tms_cutime + apres.tms_cstime - avant.tms_cutime - avant.tms_cstime, sysconf(_SC_CLK_TCK) / 4);
+        EXPECT_GT(attendu.size(), size_t{1} << 18);
+        EXPECT_TRUE(transcrire(sortie.substr(0, lu), terminal ? "\x1b\\[H\x1b\\[2J" : "\f") == attendu) << lu;
     }
-    close(tube[1]);
-    usleep(500000);
-    std::string sortie(attendu.size() + 4096, '\0');
-    size_t lu = 0;
-    for (ssize_t n; (n = read(tube[0], &sortie[lu], sortie.size() - lu)) > 0;)
-        lu += static_cast<size_t>(n);
-    close(tube[0]);
-    waitpid(pid, nullptr, 0);
-    EXPECT_GT(attendu.size(), size_t{1} << 18);
-    EXPECT_TRUE(transcrire(sortie.substr(0, lu), "\f") == attendu) << lu;
 }
 
 // A byte-order mark opens the input only: a UTF-8 one is skipped, a UTF-16
