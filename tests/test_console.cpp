@@ -124,13 +124,19 @@ std::string programme()
 
 // Runs the program in the directory with the answers from a file, or
 // through a pipe.
+// Wine, under load, now and then fails to start at all: with no output and
+// a status the program never gives, the run is tried again, twice at most.
 Session parTube(const Dossier &d, const std::string &entree, const std::string &prog = programme(), bool tube = false)
 {
     ecrire(d / ".entree", entree);
-    const int brut = system(("cd '" + d.chemin.string() + "' && " + (tube ? "cat .entree | " : "") + prog +
-                             " --aide inutile " + (tube ? "" : "<.entree ") + ">.sortie")
-                                .c_str());
-    return {lire(d / ".sortie"), WIFEXITED(brut) ? WEXITSTATUS(brut) : -1};
+    for (int essai = 0;; ++essai) {
+        const int brut = system(("cd '" + d.chemin.string() + "' && " + (tube ? "cat .entree | " : "") + prog +
+                                 " --aide inutile " + (tube ? "" : "<.entree ") + ">.sortie")
+                                    .c_str());
+        const Session s = {lire(d / ".sortie"), WIFEXITED(brut) ? WEXITSTATUS(brut) : -1};
+        if (exeWindows == nullptr || essai == 2 || s.statut == 0 || !s.sortie.empty())
+            return s;
+    }
 }
 
 using Tours = std::vector<std::pair<std::string, std::string>>;
