@@ -124,19 +124,15 @@ ssize_t ecrireSortie(void *, const char *octets, size_t n)
 
 }  // namespace
 
-// The GNU C library lets stdout be set; the new stream is buffered as the
-// old one was.
+// The GNU C library lets stdout be set. The new stream is fully buffered,
+// which shows nothing later: everything is flushed before each question and
+// each effect.
 void preparerSortie()
 {
     static const cookie_io_functions_t fonctions = {nullptr, ecrireSortie, nullptr, nullptr};
     FILE *flux = fopencookie(nullptr, "w", fonctions);
-    if (flux == nullptr)
-        return;
-    if (setvbuf(flux, nullptr, sortieEcran() ? _IOLBF : _IOFBF, BUFSIZ) != 0) {
-        fclose(flux);
-        return;
-    }
-    stdout = flux;
+    if (flux != nullptr)
+        stdout = flux;
 }
 
 void effacer()

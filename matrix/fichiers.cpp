@@ -172,12 +172,13 @@ int transformerFichier(const char *nomSrc, const char *nomDst, const char *nomAu
         if (progres != nullptr)
             progres(PROGRES_BLOC, fait, taille);
     } while (n == tailleBloc);
-    // A source that ended before its size as it was opened was cut short
-    // only if it is shorter now: a pseudo-file of /sys says a size that it
-    // does not hold, and it was read whole.
+    finirLecture();
+    // A source found shorter, once read, than it was opened was cut short
+    // meanwhile: what was read of it, mapped pages read as zeros among it,
+    // is not all of it. A pseudo-file of /sys says a size that it does not
+    // hold, and is read whole.
     Identite apres;
-    if ((finirLecture() != 0 || (fait < taille && (identiteFlux(pf, &apres) != 0 || apres.taille < taille))) &&
-        res == RES_OK)
+    if (res == RES_OK && (identiteFlux(pf, &apres) != 0 || apres.taille < taille))
         res = RES_LECTURE;
     if (fclose(pf2) != 0 && res == RES_OK)
         res = RES_ECRITURE;

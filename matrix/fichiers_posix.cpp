@@ -228,7 +228,7 @@ bool transformerBloc(FonctionBloc bloc, const unsigned char *tables, const unsig
     return true;
 }
 
-int finirLecture()
+void finirLecture()
 {
     fermerFenetre();
     carte = false;
@@ -237,10 +237,6 @@ int finirLecture()
         sigaction(SIGBUS, &ancienne, nullptr);
     }
     garde = false;
-    struct stat st;
-    return position == 0 || (fstat(fileno(source), &st) == 0 && static_cast<unsigned long long>(st.st_size) >= position)
-               ? 0
-               : -1;
 }
 
 #endif

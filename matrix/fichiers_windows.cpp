@@ -294,9 +294,6 @@ bool transformerBloc(FonctionBloc bloc, const unsigned char *tables, const unsig
     return true;
 }
 
-int finirLecture()
-{
-    return 0;
-}
+void finirLecture() {}
 
 #endif

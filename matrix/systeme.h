@@ -65,8 +65,7 @@ int blocCarte(size_t n, const unsigned char **bloc);
 bool transformerBloc(FonctionBloc bloc, const unsigned char *tables, const unsigned char *src, size_t n,
                      unsigned char *dst, size_t *ecrit);
 
-// Ends the reading: 0, or -1 when the source turned out shorter than what
-// the mapping handed out, whose last page then read as zeros.
-int finirLecture();
+// Ends the reading.
+void finirLecture();
 
 #endif

@@ -141,24 +141,30 @@ Session parTube(const Dossier &d, const std::string &entree, const std::string &
 
 using Tours = std::vector<std::pair<std::string, std::string>>;
 
+// The time of the child processes waited for, in ticks.
+clock_t tempsDesFils()
+{
+    struct tms t;
+    times(&t);
+    return t.tms_cutime + t.tms_cstime;
+}
+
 // Sends each answer once the visible output ends with its cue ("" at
-// once), or runs it as a shell command when it starts with '!', then reads
-// until the program closes its side or stays silent for 15 s (Wine can
-// take seconds to start under load). What is visible leaves out escape
-// sequences and blanks: Wine's console draws its text with cursor moves
-// between the characters. Once the file pause, when given, holds
-// something, the program is stopped for a second and more: an operation
-// then lasts long enough to show its progress.
-Session converser(pid_t pid, int lu, int ecrit, const Tours &tours, const std::string &pause = "")
+// once), or runs it as a shell command, where $G4_PID is the program, when
+// it starts with '!', then reads until the program closes its side or
+// stays silent for 15 s (Wine can take seconds to start under load). What
+// is visible leaves out escape sequences and blanks: Wine's console draws
+// its text with cursor moves between the characters.
+Session converser(pid_t pid, int lu, int ecrit, const Tours &tours)
 {
     Session s{"", -1};
     // A program that ended early makes an answer fail, not the test.
     const auto sigpipe = signal(SIGPIPE, SIG_IGN);
+    setenv("G4_PID", std::to_string(pid).c_str(), 1);
     char tampon[4096];
     struct pollfd p = {lu, POLLIN, 0};
     ssize_t n = 0;
-    bool attendre = !pause.empty();
-    for (size_t i = 0, silence = 0;;) {
+    for (size_t i = 0;;) {
         for (std::string vu = remplacer(s.sortie, "\x1b\\[[0-9;?]*[ -/]*[@-~]|\x1b\\][^\x07]*\x07|\\s", "");
              i < tours.size() && vu.size() >= tours[i].first.size() &&
              vu.compare(vu.size() - tours[i].first.size(), std::string::npos, tours[i].first) == 0;
@@ -166,19 +172,8 @@ Session converser(pid_t pid, int lu, int ecrit, const Tours &tours, const std::s
             if (tours[i].second[0] == '!' ? system(tours[i].second.c_str() + 1) == -1
                                           : write(ecrit, tours[i].second.data(), tours[i].second.size()) < 0)
                 ADD_FAILURE() << tours[i].second;
-        std::error_code e;
-        if (attendre && std::filesystem::file_size(pause, e) > 0 && !e) {
-            attendre = false;
-            kill(pid, SIGSTOP);
-            usleep(1200000);
-            kill(pid, SIGCONT);
-        }
-        const int pret = poll(&p, 1, attendre ? 1 : 15000);
-        if (pret == 0 && attendre && ++silence < 15000)
-            continue;
-        if (pret <= 0 || (n = read(lu, tampon, sizeof tampon)) <= 0)
+        if (poll(&p, 1, 15000) <= 0 || (n = read(lu, tampon, sizeof tampon)) <= 0)
             break;
-        silence = 0;
         s.sortie.append(tampon, static_cast<size_t>(n));
     }
     close(lu);
@@ -191,11 +186,12 @@ Session converser(pid_t pid, int lu, int ecrit, const Tours &tours, const std::s
 }
 
 // Answers from the file entree, when given, rather than from the terminal.
-// On Linux its input, or the descriptor fd, is left non-blocking, as
-// another program may leave a terminal or a pipe.
-void lancer(const Dossier &d, const char *entree = nullptr, int fd = 0)
+// On Linux its input is left non-blocking, as another program may leave a
+// terminal or a pipe: at a terminal, its output too.
+void lancer(const Dossier &d, const char *entree = nullptr)
 {
-    if (exeWindows == nullptr && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK) != 0)
+    if (exeWindows == nullptr && (fcntl(0, F_SETFL, fcntl(0, F_GETFL) | O_NONBLOCK) != 0 ||
+                                  (entree != nullptr && dup2(open((d / entree).c_str(), O_RDONLY), 0) != 0)))
         _exit(126);
     if (chdir(d.chemin.c_str()) == 0) {
         if (exeWindows == nullptr)
@@ -211,7 +207,7 @@ void lancer(const Dossier &d, const char *entree = nullptr, int fd = 0)
 // Runs it under a pseudo-terminal that does not echo, so that only the
 // program's output comes back. Wine's console reads the keys itself, so
 // Enter must reach it as a carriage return.
-Session parTerminal(const Dossier &d, const Tours &tours, const char *entree = nullptr, const std::string &pause = "")
+Session parTerminal(const Dossier &d, const Tours &tours, const char *entree = nullptr)
 {
     struct termios t = {};
     t.c_iflag = exeWindows == nullptr ? ICRNL : 0;
@@ -223,11 +219,11 @@ Session parTerminal(const Dossier &d, const Tours &tours, const char *entree = n
     const pid_t pid = forkpty(&maitre, nullptr, &t, nullptr);
     if (pid == 0)
         lancer(d, entree);
-    return converser(pid, maitre, dup(maitre), tours, pause);
+    return converser(pid, maitre, dup(maitre), tours);
 }
 
 // The same through two pipes, the answers written only as their cues show.
-Session parTubes(const Dossier &d, const Tours &tours, const std::string &pause = "")
+Session parTubes(const Dossier &d, const Tours &tours)
 {
     int versProg[2], deProg[2];
     if ((pipe(versProg) | pipe(deProg)) != 0)
@@ -241,7 +237,7 @@ Session parTubes(const Dossier &d, const Tours &tours, const std::string &pause 
     }
     close(versProg[0]);
     close(deProg[1]);
-    return converser(pid, deProg[0], versProg[1], tours, pause);
+    return converser(pid, deProg[0], versProg[1], tours);
 }
 
 class Sessions : public testing::TestWithParam<std::string> {
@@ -273,25 +269,12 @@ TEST_P(Sessions, ParUnTube)
     verifier(parTube(d, charger(GetParam()).entree, limite + programme()), "\f");
 }
 
-// A terminal changes the clears, and the end of input is a ^D on a line of
-// its own.
-class SessionsTerminal : public Sessions {};
-
-TEST_P(SessionsTerminal, ParUnTerminal)
-{
-    const Session s = parTerminal(d, {{"", charger(GetParam()).entree + "\n\x04"}});
-    EXPECT_EQ(s.sortie.find('\f'), std::string::npos);
-    verifier(s, "\x1b\\[H\x1b\\[2J");
-}
-
 std::string nomDuTest(const testing::TestParamInfo<std::string> &i)
 {
     return i.param.substr(0, i.param.find('.'));
 }
 
 INSTANTIATE_TEST_SUITE_P(Transcriptions, Sessions, testing::ValuesIn(fichiers(SESSIONS)), nomDuTest);
-INSTANTIATE_TEST_SUITE_P(Transcriptions, SessionsTerminal,
-                         testing::Values("recommencer_repart_a_zero.txt", "fin_dans_le_combine.txt"), nomDuTest);
 
 // Every matrix read in the run stays a key, however many came after it,
 // and a key not held open leaves no descriptor behind.
@@ -320,8 +303,7 @@ TEST(Questions, ArriventAvantDAttendreLaReponse)
     setenv("TZ", "XYZ-14", 1);
     Atelier d;
     struct timespec t[2];
-    struct tms avant, apres;
-    times(&avant);
+    const clock_t avant = tempsDesFils();
     clock_gettime(CLOCK_REALTIME, &t[0]);
     const Session s = parTubes(d, {{"valide?", "!sleep 0.5"},
                                    {"", "g4\n"},
@@ -331,8 +313,7 @@ TEST(Questions, ArriventAvantDAttendreLaReponse)
                                    {"decrypter?", "d\n"},
                                    {"2.non", "2\n"}});
     clock_gettime(CLOCK_REALTIME, &t[1]);
-    times(&apres);
-    EXPECT_LT(apres.tms_cutime + apres.tms_cstime - avant.tms_cutime - avant.tms_cstime, sysconf(_SC_CLK_TCK) / 4);
+    EXPECT_LT(tempsDesFils() - avant, sysconf(_SC_CLK_TCK) / 4);
     EXPECT_EQ(s.statut, 0);
     EXPECT_EQ(lire(d / "d"), d.clair);
     std::string bornes[2];  // as YYYYMMDDhhmmsscc
@@ -348,41 +329,23 @@ TEST(Questions, ArriventAvantDAttendreLaReponse)
 }
 
 // An output left non-blocking and read late, here a terminal, where writes
-// come back partial, once the program has filled it many times over, holds
-// all that the program printed; the program waited without spinning.
+// come back partial and clears are escape sequences, once the program has
+// filled it many times over, holds all that the program printed; the
+// program waited without spinning.
 TEST(Questions, SortieNonBloquanteLueTard)
 {
     Atelier d;
     std::string reponses = "g4 ";
     for (int i = 0; i < 1000; ++i)
         reponses += "1 clair x 1 g4 ";
-    // The child processes' time, in ticks.
-    const auto temps = [] {
-        struct tms t;
-        times(&t);
-        return t.tms_cutime + t.tms_cstime;
-    };
-    const auto t0 = temps();
+    const auto t0 = tempsDesFils();
     const std::string attendu = transcrire(parTube(d, reponses + "2").sortie, "\f");
-    const auto t1 = temps();
-    struct termios t = {};
-    t.c_oflag = OPOST | ONLCR;
-    int maitre = -1;
-    const pid_t pid = forkpty(&maitre, nullptr, &t, nullptr);
-    if (pid == 0) {
-        dup2(open((d / ".entree").c_str(), O_RDONLY), 0);
-        lancer(d, nullptr, 1);
-    }
-    usleep(500000);
-    std::string sortie(2 * attendu.size(), '\0');
-    size_t lu = 0;
-    for (ssize_t n; (n = read(maitre, &sortie[lu], sortie.size() - lu)) > 0;)
-        lu += static_cast<size_t>(n);
-    close(maitre);
-    waitpid(pid, nullptr, 0);
-    EXPECT_LT(temps() - t1, t1 - t0 + sysconf(_SC_CLK_TCK) / 4);  // no more than the same work through a pipe
+    const auto t1 = tempsDesFils();
+    const std::string sortie = parTerminal(d, {{"", "!sleep 0.5"}}, ".entree").sortie;
+    EXPECT_LT(tempsDesFils() - t1, t1 - t0 + sysconf(_SC_CLK_TCK) / 4);  // no more than the same work through a pipe
     EXPECT_GT(attendu.size(), size_t{1} << 18);
-    EXPECT_TRUE(transcrire(sortie.substr(0, lu), "\x1b\\[H\x1b\\[2J") == attendu) << lu;
+    EXPECT_EQ(sortie.find('\f'), std::string::npos);
+    EXPECT_TRUE(transcrire(sortie, "\x1b\\[H\x1b\\[2J") == attendu);
 }
 
 // A byte-order mark opens the input only: a UTF-8 one is skipped, a UTF-16
@@ -675,9 +638,12 @@ TEST(Progression, AuTerminalJamaisDansUnTube)
     for (const bool terminal : {true, false}) {
         std::filesystem::remove(d / "gros.dec");
         const std::string fin = terminal && exeWindows != nullptr ? "\r" : "\n";
-        const Tours tours = {{"", "g4" + fin + "2" + fin + "gros" + fin + "gros.dec" + fin}, {"2.non", "2" + fin}};
-        const Session s =
-            terminal ? parTerminal(d, tours, nullptr, d / "gros.dec") : parTubes(d, tours, d / "gros.dec");
+        const Tours tours = {{"", "g4" + fin + "2" + fin + "gros" + fin + "gros.dec" + fin},
+                             {"", "!cd '" + d.chemin.string() +
+                                      "'; timeout 15 sh -c 'until [ -s gros.dec ]; do sleep 0.01; "
+                                      "done'; kill -STOP $G4_PID; sleep 1.2; kill -CONT $G4_PID"},
+                             {"2.non", "2" + fin}};
+        const Session s = terminal ? parTerminal(d, tours) : parTubes(d, tours);
         const std::string vu = remplacer(s.sortie, "\x1b\\[[0-9;?]*[ -/]*[@-~]|\\s", "");
         EXPECT_EQ(std::regex_search(vu, std::regex("Debutdud.*Progression:\\d+%.*Findud")), terminal) << vu;
         EXPECT_EQ(s.statut, 0);
