@@ -244,9 +244,14 @@ int octet()
 }
 
 // Code points when the bytes are UTF-8, bytes otherwise: a letter of a
-// legacy page is one byte.
+// legacy page is one byte. Typed at a console, a name is in its code page,
+// whose letters may also read as UTF-8 (È é in 850): counted in that page.
 size_t caracteres(const char *nom, size_t n)
 {
+#ifdef _WIN32
+    if (codage == CONSOLE && GetConsoleCP() != CP_UTF8)
+        return static_cast<size_t>(MultiByteToWideChar(GetConsoleCP(), 0, nom, static_cast<int>(n), nullptr, 0));
+#endif
     const auto *o = reinterpret_cast<const unsigned char *>(nom);
     size_t points = 0;
     for (size_t i = 0; i < n; ++points) {

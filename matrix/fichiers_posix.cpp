@@ -51,12 +51,15 @@ sigjmp_buf reprise;
 // A page of the window that cannot be read, because the file was cut short
 // or the disk failed, ends the block as a read error. Anything else, a
 // SIGBUS sent by another process among them, goes on to whatever handled it
-// before, as if this handler had not been there.
+// before, as if this handler had not been there: ignored, it stays so, and
+// the handler stays for the pages that follow.
 void surBus(int signal, siginfo_t *info, void *)
 {
     const auto *adresse = static_cast<const unsigned char *>(info->si_addr);
     if (info->si_code > 0 && fenetre != nullptr && adresse >= fenetre && adresse < fenetre + longueur)
         siglongjmp(reprise, 1);
+    if ((ancienne.sa_flags & SA_SIGINFO) == 0 && ancienne.sa_handler == SIG_IGN)
+        return;
     sigaction(SIGBUS, &ancienne, nullptr);
     raise(signal);
 }

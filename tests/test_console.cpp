@@ -389,7 +389,8 @@ TEST(Marques, ParUnTube)
 // page) or piped in UTF-8, name the files that Linux sees under the same
 // UTF-8 names.
 // At the console a letter that its code page lacks (œ, a typographic
-// apostrophe) fails the pass rather than naming a look-alike. A name in
+// apostrophe) fails the pass rather than naming a look-alike, and a name
+// is counted in letters of that page, at most 19. A name in
 // the device or object namespaces, or a destination naming a file's
 // stream, is refused with its question's own message.
 TEST(Windows, MemesFichiersQueSousLinux)
@@ -411,6 +412,8 @@ TEST(Windows, MemesFichiersQueSousLinux)
                             "données.txt", "sous/résumé.g4", "sous\\reçu.txt"})
         console.push_back({std::vector<const char *>{"exe?", "crypter?", "decrypter?"}[(console.size() - 2) % 3],
                            nom + std::string("\r")});
+    // 20 letters, whose bytes in 850 would read as 10 UTF-8 characters.
+    console.insert(console.begin() + 3, {"crypter?", "ÈéÈéÈéÈéÈéÈéÈéÈéÈéÈé\r"});
     console.push_back({"2.non", "2\r"});
     // Names that reach no plain file first, which must create nothing.
     const std::string horsFichiers = "\\\\.\\clé.txt clé.txt 1 //?/données.txt sous/a données.txt données.txt:x "
