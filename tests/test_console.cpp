@@ -205,9 +205,9 @@ void lancer(const Dossier &d, const char *entree = nullptr)
 }
 
 // Runs it under a pseudo-terminal that does not echo, so that only the
-// program's output comes back. Wine's console reads the keys itself, so
-// Enter must reach it as a carriage return.
-Session parTerminal(const Dossier &d, const Tours &tours, const char *entree = nullptr)
+// program's output comes back, or else through two pipes. Wine's console
+// reads the keys itself, so Enter must reach it as a carriage return.
+Session parTerminal(const Dossier &d, const Tours &tours, const char *entree = nullptr, bool terminal = true)
 {
     struct termios t = {};
     t.c_iflag = exeWindows == nullptr ? ICRNL : 0;
@@ -215,29 +215,24 @@ Session parTerminal(const Dossier &d, const Tours &tours, const char *entree = n
     t.c_cflag = CS8 | CREAD;
     t.c_lflag = ICANON | ISIG;
     t.c_cc[VEOF] = 4;
-    int maitre = -1;
-    const pid_t pid = forkpty(&maitre, nullptr, &t, nullptr);
-    if (pid == 0)
+    int versProg[2] = {-1, -1}, deProg[2] = {-1, -1};
+    if (!terminal && (pipe(versProg) | pipe(deProg)) != 0)
+        std::abort();
+    const pid_t pid = terminal ? forkpty(&deProg[0], nullptr, &t, nullptr) : fork();
+    if (pid == 0) {
+        // The program's end of each pipe only, or it would never see its input end.
+        if (!terminal && (dup2(versProg[0], 0) | dup2(deProg[1], 1) | close(versProg[1]) | close(deProg[0])) < 0)
+            _exit(125);
         lancer(d, entree);
-    return converser(pid, maitre, dup(maitre), tours);
+    }
+    if (!terminal && (close(versProg[0]) | close(deProg[1])) != 0)
+        ADD_FAILURE() << "close";
+    return converser(pid, deProg[0], terminal ? dup(deProg[0]) : versProg[1], tours);
 }
 
-// The same through two pipes, the answers written only as their cues show.
 Session parTubes(const Dossier &d, const Tours &tours)
 {
-    int versProg[2], deProg[2];
-    if ((pipe(versProg) | pipe(deProg)) != 0)
-        std::abort();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(versProg[0], 0);
-        dup2(deProg[1], 1);
-        close(versProg[1]);  // or the program would never see its input end
-        lancer(d);
-    }
-    close(versProg[0]);
-    close(deProg[1]);
-    return converser(pid, deProg[0], versProg[1], tours);
+    return parTerminal(d, tours, nullptr, false);
 }
 
 class Sessions : public testing::TestWithParam<std::string> {
