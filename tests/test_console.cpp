@@ -165,7 +165,8 @@ Session converser(pid_t pid, int lu, int ecrit, const Tours &tours)
     struct pollfd p = {lu, POLLIN, 0};
     ssize_t n = 0;
     for (size_t i = 0;;) {
-        for (std::string vu = remplacer(s.sortie, "\x1b\\[[0-9;?]*[ -/]*[@-~]|\x1b\\][^\x07]*\x07|\\s", "");
+        for (std::string vu =
+                 i == tours.size() ? "" : remplacer(s.sortie, "\x1b\\[[0-9;?]*[ -/]*[@-~]|\x1b\\][^\x07]*\x07|\\s", "");
              i < tours.size() && vu.size() >= tours[i].first.size() &&
              vu.compare(vu.size() - tours[i].first.size(), std::string::npos, tours[i].first) == 0;
              ++i)
