@@ -12,6 +12,7 @@
 #include <windows.h>
 #else
 #include <poll.h>
+#include <termios.h>
 #include <unistd.h>
 #endif
 
@@ -48,10 +49,17 @@ int lireEntree()
 #else
         const ssize_t n = read(STDIN_FILENO, bloc, sizeof bloc);
         // An input left non-blocking by whoever started the program has
-        // nothing yet: the answers are waited for, as they are otherwise.
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        // nothing yet: the answers are waited for, as they are otherwise. So
+        // has a terminal left raw with no minimum, which reads 0 bytes then:
+        // no end of input is typed there. Once the terminal is gone, it ends.
+        struct termios t;
+        if ((n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) ||
+            (n == 0 && tcgetattr(STDIN_FILENO, &t) == 0 && (t.c_lflag & ICANON) == 0 && t.c_cc[VMIN] == 0)) {
             struct pollfd attente = {STDIN_FILENO, POLLIN, 0};
-            if (poll(&attente, 1, -1) < 0 && errno != EINTR)
+            const int r = poll(&attente, 1, -1);
+            if (n == 0 && r > 0 && (attente.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+                return 0;
+            if (r < 0 && errno != EINTR)
                 return -1;
             continue;
         }

@@ -205,16 +205,20 @@ void lancer(const Dossier &d, const char *entree = nullptr)
     _exit(127);
 }
 
+enum Voie { TUBES, TERMINAL, BRUT };
+
 // Runs it under a pseudo-terminal that does not echo, so that only the
-// program's output comes back, or else through two pipes. Wine's console
+// program's output comes back, line by line or raw with no minimum, which
+// a read returns from at once, or else through two pipes. Wine's console
 // reads the keys itself, so Enter must reach it as a carriage return.
-Session parTerminal(const Dossier &d, const Tours &tours, const char *entree = nullptr, bool terminal = true)
+Session parTerminal(const Dossier &d, const Tours &tours, const char *entree = nullptr, Voie voie = TERMINAL)
 {
+    const bool terminal = voie != TUBES;
     struct termios t = {};
     t.c_iflag = exeWindows == nullptr ? ICRNL : 0;
     t.c_oflag = OPOST | ONLCR;
     t.c_cflag = CS8 | CREAD;
-    t.c_lflag = ICANON | ISIG;
+    t.c_lflag = voie == BRUT ? ISIG : ICANON | ISIG;
     t.c_cc[VEOF] = 4;
     int versProg[2] = {-1, -1}, deProg[2] = {-1, -1};
     if (!terminal && (pipe(versProg) | pipe(deProg)) != 0)
@@ -233,7 +237,7 @@ Session parTerminal(const Dossier &d, const Tours &tours, const char *entree = n
 
 Session parTubes(const Dossier &d, const Tours &tours)
 {
-    return parTerminal(d, tours, nullptr, false);
+    return parTerminal(d, tours, nullptr, TUBES);
 }
 
 class Sessions : public testing::TestWithParam<std::string> {
@@ -291,37 +295,42 @@ TEST(Cles, ToutesGardees)
 
 // Each question reaches a pipe before the program waits for its answer: a
 // front end that answers only what it has seen gets through, also with a
-// pipe left non-blocking, which the program then waits on without
-// spinning, half a second here. The stamps are the local date and time of
-// the moment, in a zone far from UTC.
+// pipe left non-blocking, or a terminal left raw, which the program then
+// waits on without spinning, half a second here. The stamps are the local
+// date and time of the moment, in a zone far from UTC.
 TEST(Questions, ArriventAvantDAttendreLaReponse)
 {
     setenv("TZ", "XYZ-14", 1);
     Atelier d;
-    struct timespec t[2];
-    const clock_t avant = tempsDesFils();
-    clock_gettime(CLOCK_REALTIME, &t[0]);
-    const Session s = parTubes(d, {{"valide?", "!sleep 0.5"},
-                                   {"", "g4\n"},
-                                   {"3.Cryptage&Decryptage", "3\n"},
-                                   {"exe?", "clair\n"},
-                                   {"crypter?", "code\n"},
-                                   {"decrypter?", "d\n"},
-                                   {"2.non", "2\n"}});
-    clock_gettime(CLOCK_REALTIME, &t[1]);
-    EXPECT_LT(tempsDesFils() - avant, sysconf(_SC_CLK_TCK) / 4);
-    EXPECT_EQ(s.statut, 0);
-    EXPECT_EQ(lire(d / "d"), d.clair);
-    std::string bornes[2];  // as YYYYMMDDhhmmsscc
-    for (int i = 0; i < 2; ++i) {
-        char h[16];
-        strftime(h, sizeof h, "%Y%m%d%H%M%S", localtime(&t[i].tv_sec));
-        bornes[i] = h + std::to_string(t[i].tv_nsec / 10000000 + 100).substr(1);
+    for (const Voie voie : {TUBES, BRUT}) {
+        std::filesystem::remove(d / "d");
+        struct timespec t[2];
+        const clock_t avant = tempsDesFils();
+        clock_gettime(CLOCK_REALTIME, &t[0]);
+        const Session s = parTerminal(d,
+                                      {{"valide?", "!sleep 0.5"},
+                                       {"", "g4\n"},
+                                       {"3.Cryptage&Decryptage", "3\n"},
+                                       {"exe?", "clair\n"},
+                                       {"crypter?", "code\n"},
+                                       {"decrypter?", "d\n"},
+                                       {"2.non", "2\n"}},
+                                      nullptr, voie);
+        clock_gettime(CLOCK_REALTIME, &t[1]);
+        EXPECT_LT(tempsDesFils() - avant, sysconf(_SC_CLK_TCK) / 4) << voie;
+        EXPECT_EQ(s.statut, 0);
+        EXPECT_EQ(lire(d / "d"), d.clair) << voie;
+        std::string bornes[2];  // as YYYYMMDDhhmmsscc
+        for (int i = 0; i < 2; ++i) {
+            char h[16];
+            strftime(h, sizeof h, "%Y%m%d%H%M%S", localtime(&t[i].tv_sec));
+            bornes[i] = h + std::to_string(t[i].tv_nsec / 10000000 + 100).substr(1);
+        }
+        std::smatch m;
+        ASSERT_TRUE(std::regex_search(s.sortie, m, std::regex("Fin du cryptage (..)/(..)/(....) (..):(..):(..),(..)")));
+        const std::string h = m.str(3) + m.str(2) + m.str(1) + m.str(4) + m.str(5) + m.str(6) + m.str(7);
+        EXPECT_TRUE(bornes[0] <= h && h <= bornes[1]) << bornes[0] << " " << h << " " << bornes[1];
     }
-    std::smatch m;
-    ASSERT_TRUE(std::regex_search(s.sortie, m, std::regex("Fin du cryptage (..)/(..)/(....) (..):(..):(..),(..)")));
-    const std::string h = m.str(3) + m.str(2) + m.str(1) + m.str(4) + m.str(5) + m.str(6) + m.str(7);
-    EXPECT_TRUE(bornes[0] <= h && h <= bornes[1]) << bornes[0] << " " << h << " " << bornes[1];
 }
 
 // An output left non-blocking and read late, here a terminal, where writes
