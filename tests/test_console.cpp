@@ -296,13 +296,14 @@ TEST(Cles, ToutesGardees)
 // Each question reaches a pipe before the program waits for its answer: a
 // front end that answers only what it has seen gets through, also with a
 // pipe left non-blocking, or a terminal left raw, which the program then
-// waits on without spinning, half a second here. The stamps are the local
-// date and time of the moment, in a zone far from UTC.
+// waits on without spinning, half a second here; at a terminal line by
+// line, Ctrl+D ends it at once. The stamps are the local date and time of
+// the moment, in a zone far from UTC.
 TEST(Questions, ArriventAvantDAttendreLaReponse)
 {
     setenv("TZ", "XYZ-14", 1);
     Atelier d;
-    for (const Voie voie : {TUBES, BRUT}) {
+    for (const Voie voie : {TUBES, TERMINAL, BRUT}) {
         std::filesystem::remove(d / "d");
         struct timespec t[2];
         const clock_t avant = tempsDesFils();
@@ -314,10 +315,11 @@ TEST(Questions, ArriventAvantDAttendreLaReponse)
                                        {"exe?", "clair\n"},
                                        {"crypter?", "code\n"},
                                        {"decrypter?", "d\n"},
-                                       {"2.non", "2\n"}},
+                                       {"2.non", voie == TERMINAL ? "\x04" : "2\n"}},
                                       nullptr, voie);
         clock_gettime(CLOCK_REALTIME, &t[1]);
         EXPECT_LT(tempsDesFils() - avant, sysconf(_SC_CLK_TCK) / 4) << voie;
+        EXPECT_LT(t[1].tv_sec - t[0].tv_sec, 10) << voie;
         EXPECT_EQ(s.statut, 0);
         EXPECT_EQ(lire(d / "d"), d.clair) << voie;
         std::string bornes[2];  // as YYYYMMDDhhmmsscc
