@@ -41,20 +41,30 @@ size_t nBloc = 0;
 size_t lus = 0;
 bool finBloc = false;
 
+#ifndef _WIN32
+// A terminal read raw with no minimum gives 0 bytes while nothing is typed:
+// no end of input is typed there.
+bool sansMinimum()
+{
+    struct termios t;
+    return tcgetattr(STDIN_FILENO, &t) == 0 && (t.c_lflag & ICANON) == 0 && t.c_cc[VMIN] == 0;
+}
+#endif
+
 int lireEntree()
 {
     for (;;) {
 #ifdef _WIN32
         const int n = _read(0, bloc, sizeof bloc);
 #else
+        // Looked at on both sides of the read: the terminal may go back to
+        // lines while a raw read waits, or turn raw just before it.
+        const bool brut = sansMinimum();
         const ssize_t n = read(STDIN_FILENO, bloc, sizeof bloc);
         // An input left non-blocking by whoever started the program has
         // nothing yet: the answers are waited for, as they are otherwise. So
-        // has a terminal left raw with no minimum, which reads 0 bytes then:
-        // no end of input is typed there. Once the terminal is gone, it ends.
-        struct termios t;
-        if ((n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) ||
-            (n == 0 && tcgetattr(STDIN_FILENO, &t) == 0 && (t.c_lflag & ICANON) == 0 && t.c_cc[VMIN] == 0)) {
+        // has a raw terminal. Once the terminal is gone, the input ends.
+        if ((n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) || (n == 0 && (brut || sansMinimum()))) {
             struct pollfd attente = {STDIN_FILENO, POLLIN, 0};
             const int r = poll(&attente, 1, -1);
             if (n == 0 && r > 0 && (attente.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)

@@ -188,10 +188,11 @@ Session converser(pid_t pid, int lu, int ecrit, const Tours &tours)
 
 // Answers from the file entree, when given, rather than from the terminal.
 // On Linux its input is left non-blocking, as another program may leave a
-// terminal or a pipe: at a terminal, its output too.
-void lancer(const Dossier &d, const char *entree = nullptr)
+// terminal or a pipe: at a terminal, its output too. A raw terminal is left
+// blocking, where each read waits a while.
+void lancer(const Dossier &d, const char *entree = nullptr, bool bloquant = false)
 {
-    if (exeWindows == nullptr && (fcntl(0, F_SETFL, fcntl(0, F_GETFL) | O_NONBLOCK) != 0 ||
+    if (exeWindows == nullptr && ((!bloquant && fcntl(0, F_SETFL, fcntl(0, F_GETFL) | O_NONBLOCK) != 0) ||
                                   (entree != nullptr && dup2(open((d / entree).c_str(), O_RDONLY), 0) != 0)))
         _exit(126);
     if (chdir(d.chemin.c_str()) == 0) {
@@ -208,8 +209,8 @@ void lancer(const Dossier &d, const char *entree = nullptr)
 enum Voie { TUBES, TERMINAL, BRUT };
 
 // Runs it under a pseudo-terminal that does not echo, so that only the
-// program's output comes back, line by line or raw with no minimum, which
-// a read returns from at once, or else through two pipes. Wine's console
+// program's output comes back, line by line or raw with no minimum, where
+// a read gives up after 0.3 s, or else through two pipes. Wine's console
 // reads the keys itself, so Enter must reach it as a carriage return.
 Session parTerminal(const Dossier &d, const Tours &tours, const char *entree = nullptr, Voie voie = TERMINAL)
 {
@@ -220,6 +221,7 @@ Session parTerminal(const Dossier &d, const Tours &tours, const char *entree = n
     t.c_cflag = CS8 | CREAD;
     t.c_lflag = voie == BRUT ? ISIG : ICANON | ISIG;
     t.c_cc[VEOF] = 4;
+    t.c_cc[VTIME] = voie == BRUT ? 3 : 0;
     int versProg[2] = {-1, -1}, deProg[2] = {-1, -1};
     if (!terminal && (pipe(versProg) | pipe(deProg)) != 0)
         std::abort();
@@ -228,7 +230,7 @@ Session parTerminal(const Dossier &d, const Tours &tours, const char *entree = n
         // The program's end of each pipe only, or it would never see its input end.
         if (!terminal && (dup2(versProg[0], 0) | dup2(deProg[1], 1) | close(versProg[1]) | close(deProg[0])) < 0)
             _exit(125);
-        lancer(d, entree);
+        lancer(d, entree, voie == BRUT);
     }
     if (!terminal && (close(versProg[0]) | close(deProg[1])) != 0)
         ADD_FAILURE() << "close";
@@ -296,9 +298,9 @@ TEST(Cles, ToutesGardees)
 // Each question reaches a pipe before the program waits for its answer: a
 // front end that answers only what it has seen gets through, also with a
 // pipe left non-blocking, or a terminal left raw, which the program then
-// waits on without spinning, half a second here; at a terminal line by
-// line, Ctrl+D ends it at once. The stamps are the local date and time of
-// the moment, in a zone far from UTC.
+// waits on without spinning, half a second here, also when it goes back to
+// lines meanwhile; at a terminal line by line, Ctrl+D ends it at once. The
+// stamps are the local date and time of the moment, in a zone far from UTC.
 TEST(Questions, ArriventAvantDAttendreLaReponse)
 {
     setenv("TZ", "XYZ-14", 1);
@@ -308,15 +310,16 @@ TEST(Questions, ArriventAvantDAttendreLaReponse)
         struct timespec t[2];
         const clock_t avant = tempsDesFils();
         clock_gettime(CLOCK_REALTIME, &t[0]);
-        const Session s = parTerminal(d,
-                                      {{"valide?", "!sleep 0.5"},
-                                       {"", "g4\n"},
-                                       {"3.Cryptage&Decryptage", "3\n"},
-                                       {"exe?", "clair\n"},
-                                       {"crypter?", "code\n"},
-                                       {"decrypter?", "d\n"},
-                                       {"2.non", voie == TERMINAL ? "\x04" : "2\n"}},
-                                      nullptr, voie);
+        Tours tours = {{"valide?", "!sleep 0.5"},
+                       {"", "g4\n"},
+                       {"3.Cryptage&Decryptage", "3\n"},
+                       {"exe?", "clair\n"},
+                       {"crypter?", "code\n"},
+                       {"decrypter?", "d\n"},
+                       {"2.non", voie == TERMINAL ? "\x04" : "2\n"}};
+        if (voie == BRUT)
+            tours.insert(tours.begin() + 4, {"crypter?", "!stty -F /proc/$G4_PID/fd/0 icanon; sleep 0.5"});
+        const Session s = parTerminal(d, tours, nullptr, voie);
         clock_gettime(CLOCK_REALTIME, &t[1]);
         EXPECT_LT(tempsDesFils() - avant, sysconf(_SC_CLK_TCK) / 4) << voie;
         EXPECT_LT(t[1].tv_sec - t[0].tv_sec, 10) << voie;
