@@ -12,7 +12,6 @@
 #include <poll.h>
 #include <pty.h>
 #include <regex>
-#include <sstream>
 #include <sys/stat.h>
 #include <sys/times.h>
 #include <sys/wait.h>
@@ -666,11 +665,8 @@ TEST(Progression, AuTerminalJamaisDansUnTube)
 
 std::vector<std::string> lignes(const std::string &texte)
 {
-    std::vector<std::string> v;
-    std::istringstream flux(texte);
-    for (std::string ligne; std::getline(flux, ligne);)
-        v.push_back(ligne);
-    return v;
+    static const std::regex fin("\n");
+    return {std::sregex_token_iterator(texte.begin(), texte.end(), fin, -1), {}};
 }
 
 // The guide quotes only messages that the program prints, with a name for
