@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <process.h>
 #include <windows.h>
 #else
@@ -26,13 +27,20 @@ namespace {
 // command processor's AutoRun commands (Anaconda sets one) would otherwise
 // run before each, slowly, and print into the dialogue, or clear it. In
 // wide text, the accent reads right in every ANSI page; cmd prints it in
-// the console's own.
+// the console's own. A ComSpec that is missing, or names nothing that runs
+// (a folder, a file since removed), leaves the system's own cmd.exe.
 void commande(const wchar_t *ligne)
 {
     fflush(stdout);
     const wchar_t *processeur = _wgetenv(L"ComSpec");
-    (void)(processeur != nullptr ? _wspawnl(_P_WAIT, processeur, L"cmd", L"/d", L"/c", ligne, nullptr)
-                                 : _wspawnlp(_P_WAIT, L"cmd.exe", L"cmd", L"/d", L"/c", ligne, nullptr));
+    if (processeur != nullptr && _wspawnl(_P_WAIT, processeur, L"cmd", L"/d", L"/c", ligne, nullptr) != -1)
+        return;
+    wchar_t systeme[MAX_PATH + 8];
+    const UINT n = GetSystemDirectoryW(systeme, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return;
+    wcscpy(systeme + n, L"\\cmd.exe");
+    (void)_wspawnl(_P_WAIT, systeme, L"cmd", L"/d", L"/c", ligne, nullptr);
 }
 
 }  // namespace

@@ -553,6 +553,26 @@ TEST(Windows, MatriceTenueOuverte)
     EXPECT_EQ(lire(d / "k"), lire(G1));
 }
 
+// A ComSpec that a parent left naming a removed file or a folder, or took
+// away, still gives the stamps, from the system's own command processor.
+TEST(Windows, ComSpecSansProcesseur)
+{
+    if (exeWindows == nullptr)
+        GTEST_SKIP() << "no Windows executable";
+    Atelier d;
+    const std::string wine = exeWindows;
+    const size_t exe = wine.rfind(" '");
+    const std::string chemin = "Z:" + remplacer(wine.substr(exe + 2, wine.size() - exe - 3), "/", "\\");
+    for (const char *comspec : {"C:\\absent\\cmd.exe", "C:\\windows", ""}) {
+        std::filesystem::remove(d / "x");
+        const std::string prog =
+            "timeout 60 " + wine.substr(0, exe) + " cmd /d /c 'set ComSpec=" + comspec + "&& " + chemin + "'";
+        const std::string sortie = parTube(d, "g4 1 clair x 2", prog).sortie;
+        EXPECT_TRUE(std::regex_search(sortie, std::regex("Debut du cryptage .*\\s+Fin du cryptage "))) << sortie;
+        EXPECT_EQ(lire(d / "x"), d.codeClair) << comspec;
+    }
+}
+
 // Each line as the console shows it: units of 1024 with a decimal comma,
 // rounded down at each unit's edge, never 100 % before the end nor past
 // it, the time left once two seconds tell it, rounded up across a minute
