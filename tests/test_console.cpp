@@ -560,13 +560,11 @@ TEST(Windows, ComSpecSansProcesseur)
     if (exeWindows == nullptr)
         GTEST_SKIP() << "no Windows executable";
     Atelier d;
-    const std::string wine = exeWindows;
-    const size_t exe = wine.rfind(" '");
-    const std::string chemin = "Z:" + remplacer(wine.substr(exe + 2, wine.size() - exe - 3), "/", "\\");
-    for (const char *comspec : {"C:\\absent\\cmd.exe", "C:\\windows", ""}) {
+    for (const std::string comspec : {"C:\\absent\\cmd.exe", "C:\\windows", ""}) {
         std::filesystem::remove(d / "x");
         const std::string prog =
-            "timeout 60 " + wine.substr(0, exe) + " cmd /d /c 'set ComSpec=" + comspec + "&& " + chemin + "'";
+            "timeout 60 " +
+            remplacer(exeWindows, "wine '([^']*)'$", ("wine cmd /d /c 'set ComSpec=" + comspec + "&& Z:$1'").c_str());
         const std::string sortie = parTube(d, "g4 1 clair x 2", prog).sortie;
         EXPECT_TRUE(std::regex_search(sortie, std::regex("Debut du cryptage .*\\s+Fin du cryptage "))) << sortie;
         EXPECT_EQ(lire(d / "x"), d.codeClair) << comspec;
